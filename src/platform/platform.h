@@ -14,6 +14,10 @@
 
 namespace vtm::platform {
 
+// The entry point hands over main's parameters; POSIX reads the arguments from them, Windows
+// ignores them and reads its own UTF-16 command line.
+void set_main_arguments(int argc, char** argv);
+
 // The process arguments without the program path, as UTF-8. An argument that cannot be UTF-8
 // fails with "argument N is not valid UTF-8" (N from 1).
 Result<std::vector<std::string>> arguments();
