@@ -1,0 +1,70 @@
+#include "bridge/frames.h"
+
+#include <array>
+#include <new>
+
+namespace vtm {
+
+Status write_all(platform::ByteStream& stream, std::span<const char> bytes) {
+  while (!bytes.empty()) {
+    platform::IoResult r = stream.write_some(bytes);
+    switch (r.kind) {
+      case platform::IoResult::Kind::Interrupted:
+        continue;
+      case platform::IoResult::Kind::Failed:
+        return Failure{std::move(r.error_text)};
+      case platform::IoResult::Kind::Done:
+        if (r.count == 0) return Failure{"failed to write whole buffer"};
+        bytes = bytes.subspan(std::min(r.count, bytes.size()));
+        break;
+    }
+  }
+  return ok_status();
+}
+
+Status read_exact(platform::ByteStream& stream, std::span<char> buffer) {
+  while (!buffer.empty()) {
+    platform::IoResult r = stream.read_some(buffer);
+    switch (r.kind) {
+      case platform::IoResult::Kind::Interrupted:
+        continue;
+      case platform::IoResult::Kind::Failed:
+        return Failure{std::move(r.error_text)};
+      case platform::IoResult::Kind::Done:
+        if (r.count == 0) return Failure{"failed to fill whole buffer"};
+        buffer = buffer.subspan(std::min(r.count, buffer.size()));
+        break;
+    }
+  }
+  return ok_status();
+}
+
+Status write_frame(platform::ByteStream& stream, std::string_view payload) {
+  const auto n = static_cast<std::uint32_t>(payload.size());
+  const std::array<char, 4> prefix = {static_cast<char>(n >> 24), static_cast<char>(n >> 16),
+                                      static_cast<char>(n >> 8), static_cast<char>(n)};
+  if (Status s = write_all(stream, prefix); !s) return s;
+  return write_all(stream, payload);
+}
+
+Result<FrameBuffer> read_frame(platform::ByteStream& stream) {
+  std::array<char, 4> prefix{};
+  if (Status s = read_exact(stream, prefix); !s) return std::move(s).take_failure();
+  const auto byte = [&](int i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(prefix[i])); };
+  const std::uint32_t n = byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
+  if (n == 0 || n > MAX_RESPONSE_FRAME_BYTES) return Failure{"control response frame size is invalid"};
+
+  FrameBuffer frame;
+  // Owned at once; nothrow because a size the machine cannot hold is a failure, not a crash.
+  frame.data.reset(new (std::nothrow) char[n]);
+  if (!frame.data) {
+    return Failure{"control response of " + std::to_string(n) + " bytes does not fit in memory"};
+  }
+  frame.size = n;
+  if (Status s = read_exact(stream, {frame.data.get(), frame.size}); !s) {
+    return std::move(s).take_failure();
+  }
+  return frame;
+}
+
+}  // namespace vtm

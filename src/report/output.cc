@@ -1,0 +1,20 @@
+#include "report/output.h"
+
+#include <string>
+
+namespace vtm {
+
+void write_output(platform::StdStream stream, std::string_view bytes) {
+  const platform::WriteOutcome outcome = platform::write_std(stream, bytes);
+  if (outcome.kind != platform::WriteOutcome::Kind::Failed) return;
+  std::string diagnostic = "failed printing to ";
+  diagnostic += stream == platform::StdStream::Out ? "stdout" : "stderr";
+  diagnostic += ": ";
+  diagnostic += outcome.error_text;
+  diagnostic += '\n';
+  // As far as stderr can still be written; its own failure changes nothing now.
+  (void)platform::write_std(platform::StdStream::Err, diagnostic);
+  platform::exit_process(EXIT_OUTPUT_FAILED);
+}
+
+}  // namespace vtm

@@ -1,0 +1,12 @@
+#pragma once
+#include "json/json_value.h"
+
+namespace vtm {
+
+// True only for an object whose top-level "success" member is the boolean true.
+bool response_succeeded(const JsonValue& response);
+
+// Prints the whole response in the chosen form; returns 0 on success, else 1.
+int report_response(const JsonValue& response, bool compact);
+
+}  // namespace vtm
