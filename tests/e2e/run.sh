@@ -1,0 +1,427 @@
+#!/usr/bin/env bash
+# End-to-end checks: the built client against the stand-in host, comparing exact stdout and
+# stderr bytes and exit statuses. Usage: run.sh CLIENT HOST [RUNNER]
+# RUNNER (e.g. the Wine wrapper) prefixes every program start; with it the endpoint is a named pipe.
+set -uo pipefail
+
+CLIENT=$1
+HOST=$2
+RUNNER=${3:-}
+WORK=${VTM_E2E_WORK:-$(mktemp -d)}
+rm -rf "$WORK" && mkdir -p "$WORK"
+WINDOWS=0
+[ -n "$RUNNER" ] && WINDOWS=1
+
+passed=0
+failed=0
+current=""
+case_failed=0
+
+run_prog() { if [ -n "$RUNNER" ]; then "$RUNNER" "$@"; else "$@"; fi; }
+
+begin() {
+  current=$1
+  case_failed=0
+}
+fail() {
+  echo "FAIL [$current]: $*" >&2
+  case_failed=1
+}
+end() {
+  if [ "$case_failed" = 0 ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+}
+
+endpoint_for() {
+  if [ "$WINDOWS" = 1 ]; then printf '\\\\.\\pipe\\vtm-e2e-%s-%s' "$$" "$1"; else printf '%s/%s.sock' "$WORK" "$1"; fi
+}
+
+HOST_PID=""
+# start_host NAME [host options...]: serves one connection at ENDPOINT.
+start_host() {
+  local name=$1
+  shift
+  ENDPOINT=$(endpoint_for "$name")
+  run_prog "$HOST" --listen "$ENDPOINT" --idle-ms 60000 "$@" >"$WORK/$name.host.out" 2>"$WORK/$name.host.err" &
+  HOST_PID=$!
+  for _ in $(seq 1 600); do
+    grep -q '^listening on ' "$WORK/$name.host.out" 2>/dev/null && return 0
+    kill -0 "$HOST_PID" 2>/dev/null || break
+    sleep 0.05
+  done
+  fail "host did not start: $(cat "$WORK/$name.host.err" 2>/dev/null)"
+  return 1
+}
+stop_host() {
+  [ -n "$HOST_PID" ] || return 0
+  # A host whose connection never came stops here rather than waiting for its idle limit.
+  for _ in $(seq 1 100); do kill -0 "$HOST_PID" 2>/dev/null || break; sleep 0.05; done
+  kill "$HOST_PID" 2>/dev/null
+  wait "$HOST_PID" 2>/dev/null
+  HOST_PID=""
+}
+
+# client [args...]: runs the client with the current environment; fills OUT, ERR, STATUS.
+client() {
+  run_prog "$CLIENT" "$@" >"$WORK/out" 2>"$WORK/err"
+  STATUS=$?
+}
+
+expect_status() { [ "$STATUS" = "$1" ] || fail "status $STATUS, expected $1"; }
+expect_stdout() {
+  printf '%s' "$1" >"$WORK/expected"
+  cmp -s "$WORK/expected" "$WORK/out" || fail "stdout differs: got [$(head -c 600 "$WORK/out")] expected [$1]"
+}
+expect_stderr() {
+  printf '%s' "$1" >"$WORK/expected"
+  cmp -s "$WORK/expected" "$WORK/err" || fail "stderr differs: got [$(head -c 600 "$WORK/err")] expected [$1]"
+}
+
+FIX_A='Run the bundled CLI through Vantelmire'"'"'s authorized SSH shell, or set VANTELMIRE_BRIDGE_SOCKET to the socket exported by the running desktop app.'
+FIX_B='Open Vantelmire, then rerun `vantelmirectl bridge status --json` before retrying the requested action.'
+FIX_D='Run `vantelmirectl bridge status --json`, preserve this error message, and do not retry a mutation without inspecting current state.'
+
+# envelope CODE MESSAGE RETRYABLE FIX: the exact stderr line (MESSAGE already JSON-escaped).
+envelope() {
+  printf '{"data":null,"debugLog":[],"error":{"code":"%s","details":null,"message":"%s","recommendedFix":"%s","retryable":%s},"requestId":"client","success":false}\n' "$1" "$2" "$4" "$3"
+}
+client_failure() { envelope CLIENT_FAILURE "$1" false "$FIX_D"; }
+
+# The exact bytes of a host answer rendered by the client, compact and indented.
+VERSION_COMPACT='{"data":{"name":"vantelmirectl","protocolVersion":1,"version":"0.3.26"},"success":true}
+'
+VERSION_INDENTED='{
+  "data": {
+    "name": "vantelmirectl",
+    "protocolVersion": 1,
+    "version": "0.3.26"
+  },
+  "success": true
+}
+'
+USAGE='Vantelmire native computer use
+Usage: vantelmirectl <command> [options]
+
+Commands:
+'
+for w in bridge permissions screen image capture see verify click type set-value action press scroll \
+  paste drag move window menu menubar app dock dialog browser space clipboard clean tools learn completions; do
+  USAGE+="  $w"$'\n'
+done
+USAGE+=$'\nUse --json or --json-output for compact structured output.\n'
+
+# --- roads that never touch the bridge: the variable points at nothing, so any contact would fail
+export VANTELMIRE_BRIDGE_SOCKET="$(endpoint_for never-there)"
+
+while IFS='|' read -r name expect args; do
+  [ -n "$name" ] || continue
+  begin "$name"
+  eval "set -- $args"
+  client "$@"
+  case $expect in
+    version-indented) expect_stdout "$VERSION_INDENTED" ;;
+    version-compact) expect_stdout "$VERSION_COMPACT" ;;
+    usage) expect_stdout "$USAGE" ;;
+  esac
+  expect_stderr ""
+  expect_status 0
+  end
+done <<'CASES'
+version|version-indented|--version
+version compact|version-compact|--version --json
+version json-output|version-compact|--json-output --version
+version beats help and words|version-indented|click -h --help --version nonsense
+version after unknown word|version-compact|Click --version --json
+no arguments|usage|
+json alone|usage|--json
+no-remote alone|usage|--no-remote
+help|usage|--help
+short help after command|usage|click -h
+help after list|usage|list windows --help
+help with json|usage|--json --help
+CASES
+
+# --- failures settled before any contact: unknown words and list targets
+while IFS='|' read -r name message args; do
+  [ -n "$name" ] || continue
+  begin "$name"
+  eval "set -- $args"
+  client "$@"
+  expect_stdout ""
+  expect_stderr "$(client_failure "$message")"$'\n'
+  expect_status 1
+  end
+done <<'CASES'
+unknown command|unknown command: clic|clic --x 1
+capital command|unknown command: Click|Click
+near miss|unknown command: set_value|set_value
+empty first word|unknown command: |""
+json-output kept as word|unknown command: --json-output|--json --json-output click
+near miss option|unknown command: --JSON|--JSON
+list alone|list requires apps, windows, or screens|list
+list only options|list requires apps, windows, or screens|list --json --no-remote
+list bad target|unsupported list target: Apps|list Apps
+list command word|unsupported list target: window|list window
+quote in word|unknown command: a\"b\\\\c|'a"b\\c'
+CASES
+
+begin "phrase inside unknown word is classified by the phrase"
+client "Connection refused"
+expect_stderr "$(envelope CONTROL_HOST_UNAVAILABLE "unknown command: Connection refused" true "$FIX_B")"$'\n'
+expect_status 1
+end
+
+# --- the bridge variable
+begin "variable unset"
+(unset VANTELMIRE_BRIDGE_SOCKET; client click --x 1; echo "$STATUS" >"$WORK/status")
+STATUS=$(cat "$WORK/status")
+expect_stdout ""
+expect_stderr "$(envelope BRIDGE_SOCKET_NOT_CONFIGURED "VANTELMIRE_BRIDGE_SOCKET is not configured" false "$FIX_A")"$'\n'
+expect_status 1
+end
+
+# Message of a failed open: the OS's own words. Linux wording is fixed and classified.
+if [ "$WINDOWS" = 0 ]; then
+  begin "variable empty"
+  VANTELMIRE_BRIDGE_SOCKET= client click
+  expect_stderr "$(client_failure "Invalid argument (os error 22)")"$'\n'
+  expect_status 1
+  end
+
+  begin "missing path"
+  VANTELMIRE_BRIDGE_SOCKET="$WORK/nothing-here.sock" client click
+  expect_stderr "$(envelope CONTROL_HOST_UNAVAILABLE "No such file or directory (os error 2)" true "$FIX_B")"$'\n'
+  expect_status 1
+  [ -e "$WORK/nothing-here.sock" ] && fail "the client created the endpoint"
+  end
+
+  begin "socket file without listener"
+  python3 -c 'import socket,sys; s=socket.socket(socket.AF_UNIX); s.bind(sys.argv[1])' "$WORK/dead.sock"
+  VANTELMIRE_BRIDGE_SOCKET="$WORK/dead.sock" client click
+  expect_stderr "$(envelope CONTROL_HOST_UNAVAILABLE "Connection refused (os error 111)" true "$FIX_B")"$'\n'
+  expect_status 1
+  end
+
+  begin "path longer than a socket address"
+  VANTELMIRE_BRIDGE_SOCKET="/tmp/$(printf 'x%.0s' $(seq 1 120))" client click
+  expect_stderr "$(client_failure "File name too long (os error 36)")"$'\n'
+  expect_status 1
+  end
+else
+  begin "missing pipe"
+  VANTELMIRE_BRIDGE_SOCKET="$(endpoint_for nothing-here)" client click
+  expect_stdout ""
+  expect_status 1
+  grep -q '"message":"[^"]* (os error 2)"' "$WORK/err" || fail "unexpected envelope: $(cat "$WORK/err")"
+  end
+
+  begin "variable empty"
+  VANTELMIRE_BRIDGE_SOCKET= client click
+  expect_stdout ""
+  expect_status 1
+  grep -q '"message":"[^"]* (os error [0-9]*)"' "$WORK/err" || fail "unexpected envelope: $(cat "$WORK/err")"
+  end
+fi
+
+# --- exchanges with the host
+# host_case NAME "HOST OPTIONS" "CLIENT ARGS" STATUS EXPECTED-STDOUT EXPECTED-STDERR
+host_case() {
+  begin "$1"
+  eval "local host_opts=($2)"
+  eval "local client_args=($3)"
+  if start_host "case$passed-$failed" "${host_opts[@]}"; then
+    VANTELMIRE_BRIDGE_SOCKET=$ENDPOINT client "${client_args[@]}"
+    stop_host
+    expect_status "$4"
+    expect_stdout "$5"
+    expect_stderr "$6"
+  fi
+  end
+}
+
+host_case "success indented" "--raw '{\"success\":true}'" "click" 0 $'{\n  "success": true\n}\n' ""
+host_case "success compact" "--raw '{\"success\":true}'" "click --json" 0 $'{"success":true}\n' ""
+host_case "members sorted, spacing dropped" \
+  "--raw '{ \"success\" : true, \"requestId\":\"r\", \"data\":{\"z\":1,\"a\":2} }'" "see --json-output" 0 \
+  $'{"data":{"a":2,"z":1},"requestId":"r","success":true}\n' ""
+host_case "success false" "--raw '{\"success\":false,\"error\":{}}'" "click --json" 1 \
+  $'{"error":{},"success":false}\n' ""
+host_case "success as string" "--raw '{\"success\":\"true\"}'" "click --json" 1 $'{"success":"true"}\n' ""
+host_case "Success capitalised" "--raw '{\"Success\":true}'" "click --json" 1 $'{"Success":true}\n' ""
+host_case "nested success" "--raw '{\"data\":{\"success\":true}}'" "click --json" 1 $'{"data":{"success":true}}\n' ""
+host_case "duplicate success keeps last" "--raw '{\"success\":false,\"success\":true}'" "click --json" 0 \
+  $'{"success":true}\n' ""
+host_case "one byte payload" "--raw 1" "click" 1 $'1\n' ""
+host_case "empty object" "--raw '{}'" "click" 1 $'{}\n' ""
+host_case "numbers" "--raw '[-0,1E2,0.10,1e-400,18446744073709551616,-9223372036854775809]'" "click --json" 1 \
+  $'[-0.0,100.0,0.1,0.0,1.8446744073709552e+19,-9.223372036854776e+18]\n' ""
+host_case "white space after value" "--raw $'{\"success\":true} \\r\\n\\t'" "click --json" 0 $'{"success":true}\n' ""
+host_case "extra bytes after the frame are never read" "--raw '{\"success\":true}' --extra 'garbage'" \
+  "click --json" 0 $'{"success":true}\n' ""
+host_case "trailing characters" "--raw '{\"a\":1}x'" "click" 1 "" \
+  "$(client_failure "trailing characters at line 1 column 8")"$'\n'
+host_case "payload of one space" "--raw ' '" "click" 1 "" \
+  "$(client_failure "EOF while parsing a value at line 1 column 1")"$'\n'
+host_case "byte order mark" "--raw $'\\xef\\xbb\\xbf{}'" "click" 1 "" \
+  "$(client_failure "expected value at line 1 column 1")"$'\n'
+host_case "prefix zero" "--prefix 00000000" "click" 1 "" \
+  "$(client_failure "control response frame size is invalid")"$'\n'
+host_case "prefix one past the limit" "--prefix 0C000001" "click" 1 "" \
+  "$(client_failure "control response frame size is invalid")"$'\n'
+host_case "prefix all ones" "--prefix FFFFFFFF" "click" 1 "" \
+  "$(client_failure "control response frame size is invalid")"$'\n'
+host_case "close without answer" "--close" "click" 1 "" \
+  "$(client_failure "failed to fill whole buffer")"$'\n'
+host_case "short payload" "--raw '{\"success\":true}' --short 5" "click" 1 "" \
+  "$(client_failure "failed to fill whole buffer")"$'\n'
+
+begin "prefix at the limit is read whole"
+if start_host limit --payload-bytes 201326592; then
+  VANTELMIRE_BRIDGE_SOCKET=$ENDPOINT client click --json
+  stop_host
+  expect_status 1
+  size=$(stat -c %s "$WORK/out")
+  [ "$size" = 201326593 ] || fail "printed $size bytes, expected 201326593"
+  [ "$(tail -c 3 "$WORK/out" | od -An -c | tr -d ' ')" = 'a"\n' ] || fail "unexpected tail"
+  expect_stderr ""
+fi
+end
+
+# --- what the host receives
+begin "request bytes"
+if start_host request --record "$WORK/request.bin" --raw '{"success":true}'; then
+  (
+    echo "$BASHPID" >"$WORK/client.pid"
+    export VANTELMIRE_BRIDGE_SOCKET=$ENDPOINT
+    exec ${RUNNER:+"$RUNNER"} "$CLIENT" click --x 120 --json --y 48 >"$WORK/out" 2>"$WORK/err"
+  )
+  STATUS=$?
+  stop_host
+  expect_status 0
+  payload=$(tail -c +5 "$WORK/request.bin")
+  len=$(( $(stat -c %s "$WORK/request.bin") - 4 ))
+  prefix=$(head -c 4 "$WORK/request.bin" | od -An -tx1 | tr -d ' \n')
+  [ "$prefix" = "$(printf '%08x' "$len")" ] || fail "prefix $prefix for $len payload bytes"
+  pattern='^\{"arguments":\["--x","120","--y","48"\],"command":"click","protocolVersion":1,"requestId":"([0-9]+)-([0-9]{19})"\}$'
+  if [[ $payload =~ $pattern ]]; then
+    if [ "$WINDOWS" = 0 ]; then
+      [ "${BASH_REMATCH[1]}" = "$(cat "$WORK/client.pid")" ] || fail "request id pid ${BASH_REMATCH[1]}"
+    else
+      [[ ${BASH_REMATCH[2]} == *00 ]] || fail "Windows time stamp not in 100 ns units"
+    fi
+  else
+    fail "request payload: $payload"
+  fi
+fi
+end
+
+begin "list shorthand and escaping reach the host as sent"
+if start_host listreq --record "$WORK/listreq.bin" --raw '{"success":true}'; then
+  VANTELMIRE_BRIDGE_SOCKET=$ENDPOINT client list windows "" 'q"\' $'\x01\t' é --json-output --json
+  stop_host
+  expect_status 0
+  payload=$(tail -c +5 "$WORK/listreq.bin")
+  expected='{"arguments":["list","","q\"\\","\u0001\t","é","--json-output"],"command":"window","protocolVersion":1,"requestId":"'
+  [[ $payload == "$expected"* ]] || fail "request payload: $payload"
+fi
+end
+
+# --- request size limit: exact payload sizes need the client's pid, known before exec
+if [ "$WINDOWS" = 0 ]; then
+  for want in 4194304 4194305; do
+    begin "request of $want bytes"
+    if start_host "limit$want" --record "$WORK/limit$want.bin" --raw '{"success":true}'; then
+      (
+        ulimit -s unlimited 2>/dev/null || ulimit -s 1048576 2>/dev/null
+        pid=$BASHPID
+        now=$(date +%s%N)
+        # {"arguments":[<args>],"command":"type","protocolVersion":1,"requestId":"<pid>-<19 digits>"}
+        fixed=$(( ${#pid} + ${#now} + 69 ))
+        rest=$(( want - fixed ))
+        # k arguments cost their lengths, 2 quotes each and k-1 commas; each stays far below
+        # the kernel's per-argument limit.
+        k=$(( (rest + 100002) / 100003 ))
+        content=$(( rest - 3 * k + 1 ))
+        piece=$(head -c $(( content / k )) /dev/zero | tr '\0' a)
+        args=()
+        for ((i = 1; i < k; i++)); do args+=("$piece"); done
+        args+=("$(head -c $(( content - (k - 1) * (content / k) )) /dev/zero | tr '\0' a)")
+        export VANTELMIRE_BRIDGE_SOCKET=$ENDPOINT
+        exec "$CLIENT" type "${args[@]}" >"$WORK/out" 2>"$WORK/err"
+      )
+      STATUS=$?
+      stop_host
+      got=$(stat -c %s "$WORK/limit$want.bin" 2>/dev/null || echo 0)
+      if [ "$want" = 4194304 ]; then
+        expect_status 0
+        [ "$got" = $((want + 4)) ] || fail "host received $got bytes"
+      else
+        expect_status 1
+        expect_stderr "$(client_failure "control request exceeds the protocol frame limit")"$'\n'
+        [ "$got" = 0 ] || fail "host received $got bytes"
+      fi
+    fi
+    end
+  done
+fi
+
+# --- output failures (POSIX streams)
+if [ "$WINDOWS" = 0 ]; then
+  begin "stdout closed keeps the status"
+  run_prog "$CLIENT" --version >&- 2>"$WORK/err"
+  STATUS=$?
+  expect_status 0
+  expect_stderr ""
+  end
+
+  begin "stderr closed keeps the status"
+  run_prog "$CLIENT" nonsense >"$WORK/out" 2>&-
+  STATUS=$?
+  expect_status 1
+  expect_stdout ""
+  end
+
+  begin "stdout full"
+  run_prog "$CLIENT" --version >/dev/full 2>"$WORK/err"
+  STATUS=$?
+  expect_status 101
+  expect_stderr $'failed printing to stdout: No space left on device (os error 28)\n'
+  end
+
+  begin "usage to a full stdout stops at the first line"
+  run_prog "$CLIENT" >/dev/full 2>"$WORK/err"
+  STATUS=$?
+  expect_status 101
+  expect_stderr $'failed printing to stdout: No space left on device (os error 28)\n'
+  end
+
+  begin "stderr full"
+  run_prog "$CLIENT" nonsense >"$WORK/out" 2>/dev/full
+  STATUS=$?
+  expect_status 101
+  end
+
+  begin "stdout a closed pipe"
+  STATUS=$(python3 - "$CLIENT" "$WORK/err" <<'PY'
+import os, subprocess, sys
+r, w = os.pipe()
+os.close(r)
+with open(sys.argv[2], "wb") as err:
+    p = subprocess.run([sys.argv[1], "--version"], stdout=w, stderr=err)
+print(p.returncode)
+PY
+)
+  expect_status 101
+  expect_stderr $'failed printing to stdout: Broken pipe (os error 32)\n'
+  end
+
+  begin "argument not UTF-8"
+  run_prog "$CLIENT" click $'\xc3\x28' --version >"$WORK/out" 2>"$WORK/err"
+  STATUS=$?
+  expect_status 1
+  expect_stdout ""
+  expect_stderr "$(client_failure "argument 2 is not valid UTF-8")"$'\n'
+  end
+fi
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]
