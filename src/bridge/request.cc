@@ -6,10 +6,10 @@
 
 namespace vtm {
 
-std::string format_request_id(std::uint32_t process_id, unsigned __int128 unix_nanoseconds) {
+std::string format_request_id(std::uint32_t process_id, platform::UInt128 unix_nanoseconds) {
   std::string id = std::to_string(process_id);
   id += '-';
-  id += u128_to_decimal(unix_nanoseconds);
+  id += platform::u128_to_decimal(unix_nanoseconds);
   return id;
 }
 

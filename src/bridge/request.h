@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "json/json_value.h"
+#include "platform/portable/u128.h"
 
 namespace vtm {
 
@@ -11,7 +12,7 @@ inline constexpr std::uint64_t PROTOCOL_VERSION = 1;
 
 // "<pid>-<nanoseconds since 1970>", "-0" for a clock before 1970.
 std::string make_request_id();
-std::string format_request_id(std::uint32_t process_id, unsigned __int128 unix_nanoseconds);
+std::string format_request_id(std::uint32_t process_id, platform::UInt128 unix_nanoseconds);
 
 JsonValue build_control_request(const std::string& command,
                                  const std::vector<std::string>& arguments);

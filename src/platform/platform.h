@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/portable/u128.h"
 #include "result.h"
 
 namespace vtm::platform {
@@ -41,7 +42,7 @@ std::optional<std::string> environment_variable(const char* name);
 std::uint32_t process_id();
 
 // Wall-clock nanoseconds since 1970-01-01T00:00:00 UTC; 0 for a clock before that.
-unsigned __int128 unix_time_nanoseconds();
+UInt128 unix_time_nanoseconds();
 
 struct IoResult {
   enum class Kind { Done, Interrupted, Failed } kind = Kind::Done;

@@ -7,7 +7,7 @@ namespace vtm {
 namespace {
 
 TEST(RequestId, Form) {
-  const unsigned __int128 ten19 = static_cast<unsigned __int128>(10'000'000'000'000'000'000u);
+  const platform::UInt128 ten19 = static_cast<platform::UInt128>(10'000'000'000'000'000'000u);
   EXPECT_EQ(format_request_id(4242, 1796506200123456700u), "4242-1796506200123456700");
   EXPECT_EQ(format_request_id(0, 0), "0-0");
   EXPECT_EQ(format_request_id(4294967295u, ten19 * 10), "4294967295-100000000000000000000");

@@ -11,11 +11,11 @@ void exit_process(int status) { ::_exit(status); }
 
 std::uint32_t process_id() { return static_cast<std::uint32_t>(::getpid()); }
 
-unsigned __int128 unix_time_nanoseconds() {
+UInt128 unix_time_nanoseconds() {
   timespec now{};
   if (::clock_gettime(CLOCK_REALTIME, &now) != 0 || now.tv_sec < 0) return 0;
-  return static_cast<unsigned __int128>(now.tv_sec) * 1'000'000'000u +
-         static_cast<unsigned __int128>(now.tv_nsec);
+  return static_cast<UInt128>(now.tv_sec) * 1'000'000'000u +
+         static_cast<UInt128>(now.tv_nsec);
 }
 
 std::optional<std::string> environment_variable(const char* name) {
