@@ -1,0 +1,46 @@
+#pragma once
+// The host's command line: what to listen on, how to answer, and which faults to inject.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "result.h"
+
+namespace vtm::mock {
+
+struct HostOptions {
+  bool help = false;
+  std::string listen_path;
+
+  // Answer source; at most one of these is set.
+  std::optional<std::string> responses_file;
+  bool echo = false;
+  std::optional<std::string> raw_text;
+  std::optional<std::string> raw_file;
+  std::optional<std::uint64_t> payload_bytes;
+
+  // Frame faults.
+  std::optional<std::uint32_t> prefix;
+  std::optional<std::uint64_t> short_bytes;
+  bool close_without_answer = false;
+  bool no_read = false;
+  std::string extra;
+  std::uint64_t delay_ms = 0;
+
+  std::optional<std::string> record_file;
+  std::uint64_t count = 1;
+  std::uint64_t idle_ms = 30000;
+};
+
+// A failure message names the offending option; the caller adds the usage hint.
+Result<HostOptions> parse_host_options(const std::vector<std::string>& args);
+
+std::string_view usage_text();
+
+// Largest payload --payload-bytes builds: above the response limit, so oversize answers can be
+// produced, yet small enough to hold in memory.
+inline constexpr std::uint64_t MAX_PAYLOAD_BYTES_OPTION = 268'435'456;
+
+}  // namespace vtm::mock

@@ -1,0 +1,42 @@
+#pragma once
+// Turns one request payload into one response payload, following the host's script.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "json/json_value.h"
+#include "options.h"
+#include "result.h"
+
+namespace vtm::mock {
+
+class Responder {
+ public:
+  // The built-in answer for every command word.
+  static Responder builtin();
+  // The request itself under data.request.
+  static Responder echo();
+  // The same bytes for every request, whatever it holds.
+  static Responder fixed(std::string payload);
+  // A JSON object mapping command words to whole responses; other words get the built-in answer.
+  static Result<Responder> from_responses_text(std::string_view text);
+  // Reads the files the options name.
+  static Result<Responder> from_options(const HostOptions& options);
+
+  // request is nullopt when the host was told not to read one.
+  std::string answer(const std::optional<std::string_view>& request) const;
+
+ private:
+  enum class Mode { Builtin, Echo, Fixed, Responses };
+  explicit Responder(Mode mode) : mode_(mode) {}
+
+  Mode mode_;
+  std::string fixed_;
+  JsonObject responses_;
+};
+
+// A valid JSON payload of exactly n bytes (n >= 1): "1" for one byte, else a string of 'a's.
+std::string payload_of_size(std::uint64_t n);
+
+}  // namespace vtm::mock
