@@ -2,6 +2,7 @@
 
 #include "bridge/request.h"
 #include "json/parse.h"
+#include "platform/platform.h"
 
 namespace vtm {
 namespace {

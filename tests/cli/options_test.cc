@@ -47,7 +47,9 @@ TEST(NormaliseArguments, OrderAndRoads) {
     const Normalised n = normalise_arguments(args);
     EXPECT_EQ(n.road, c.road) << ::testing::PrintToString(c.in);
     EXPECT_EQ(n.compact, c.compact) << ::testing::PrintToString(c.in);
-    if (c.road == Road::Command) EXPECT_EQ(args, c.left) << ::testing::PrintToString(c.in);
+    if (c.road == Road::Command) {
+      EXPECT_EQ(args, c.left) << ::testing::PrintToString(c.in);
+    }
   }
 }
 
