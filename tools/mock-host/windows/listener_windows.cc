@@ -1,0 +1,255 @@
+// Named pipe transport. Every operation is overlapped so it can be bounded in time: the host
+// must never wait forever for a client that went quiet.
+#include <windows.h>
+// shellapi.h needs windows.h first.
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "listener.h"
+
+namespace vtm::mock {
+namespace {
+
+constexpr DWORD PIPE_BUFFER_BYTES = 65536;
+// Enough for the instance being served plus the one kept listening behind it.
+constexpr DWORD PIPE_INSTANCES = 4;
+// The largest single read or write handed to the pipe; larger buffers go in several calls.
+constexpr std::size_t MAX_IO_BYTES = 1 << 20;
+
+std::string error_text(DWORD code) {
+  char* buffer = nullptr;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+  std::string text = length > 0 && buffer != nullptr ? std::string(buffer, length) : "OS Error";
+  if (buffer != nullptr) LocalFree(buffer);
+  while (!text.empty() && std::string_view(" \t\r\n\f").find(text.back()) != std::string::npos) {
+    text.pop_back();
+  }
+  return text + " (os error " + std::to_string(code) + ")";
+}
+
+class Handle {
+ public:
+  explicit Handle(HANDLE handle = nullptr) : handle_(handle) {}
+  Handle(Handle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+  Handle& operator=(Handle&& other) noexcept {
+    if (this != &other) {
+      reset();
+      handle_ = std::exchange(other.handle_, nullptr);
+    }
+    return *this;
+  }
+  ~Handle() { reset(); }
+  HANDLE get() const { return handle_; }
+  bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+  void reset() {
+    if (valid()) CloseHandle(handle_);
+    handle_ = nullptr;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+std::wstring widen(const std::string& text) {
+  if (text.empty()) return {};
+  const int size =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+  return wide;
+}
+
+std::string narrow(const wchar_t* text) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 1) return {};
+  std::string utf8(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), size, nullptr, nullptr);
+  utf8.pop_back();  // the terminator
+  return utf8;
+}
+
+// One overlapped operation with its own event.
+class Overlapped {
+ public:
+  Overlapped() : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    overlapped_.hEvent = event_.get();
+  }
+  OVERLAPPED* get() { return &overlapped_; }
+  bool valid() const { return event_.valid(); }
+
+  // After the call reported ERROR_IO_PENDING: the final byte count, or the error code; a
+  // time-out cancels the operation and reports WAIT_TIMEOUT unless it completed meanwhile.
+  std::pair<DWORD, DWORD> finish(HANDLE file, int timeout_ms) {
+    DWORD bytes = 0;
+    if (WaitForSingleObject(event_.get(), static_cast<DWORD>(timeout_ms)) == WAIT_TIMEOUT) {
+      CancelIoEx(file, &overlapped_);
+      if (GetOverlappedResult(file, &overlapped_, &bytes, TRUE)) return {bytes, ERROR_SUCCESS};
+      const DWORD error = GetLastError();
+      return {0, error == ERROR_OPERATION_ABORTED ? WAIT_TIMEOUT : error};
+    }
+    if (GetOverlappedResult(file, &overlapped_, &bytes, TRUE)) return {bytes, ERROR_SUCCESS};
+    return {0, GetLastError()};
+  }
+
+ private:
+  Handle event_;
+  OVERLAPPED overlapped_{};
+};
+
+// Reads or writes once; {bytes, error}.
+std::pair<DWORD, DWORD> transfer(HANDLE pipe, bool write, void* data, std::size_t size,
+                                 int timeout_ms) {
+  Overlapped overlapped;
+  if (!overlapped.valid()) return {0, GetLastError()};
+  const DWORD count = static_cast<DWORD>(std::min(size, MAX_IO_BYTES));
+  DWORD bytes = 0;
+  const BOOL done = write ? WriteFile(pipe, data, count, &bytes, overlapped.get())
+                          : ReadFile(pipe, data, count, &bytes, overlapped.get());
+  if (!done) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_IO_PENDING) return {0, error};
+  }
+  return overlapped.finish(pipe, timeout_ms);
+}
+
+// Runs in a helper thread: the flush has no time-out of its own.
+DWORD WINAPI flush_pipe(void* pipe) {
+  FlushFileBuffers(static_cast<HANDLE>(pipe));
+  return 0;
+}
+
+class PipeConnection final : public Connection {
+ public:
+  explicit PipeConnection(Handle pipe) : pipe_(std::move(pipe)) {}
+  ~PipeConnection() override { finish(0); }
+
+  Result<std::size_t> read_some(char* data, std::size_t size, int timeout_ms) override {
+    for (;;) {
+      const auto [bytes, error] = transfer(pipe_.get(), false, data, size, timeout_ms);
+      // The client closing its end is the end of the stream.
+      if (error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED ||
+          error == ERROR_NO_DATA) {
+        return std::size_t{0};
+      }
+      if (error == WAIT_TIMEOUT)
+        return Failure{"no data within " + std::to_string(timeout_ms) + " ms"};
+      if (error != ERROR_SUCCESS) return Failure{error_text(error)};
+      // A zero-byte write by the client completes a read with nothing; it is not the end.
+      if (bytes > 0) return std::size_t{bytes};
+    }
+  }
+
+  Result<std::size_t> write_some(const char* data, std::size_t size, int timeout_ms) override {
+    const auto [bytes, error] =
+        transfer(pipe_.get(), true, const_cast<char*>(data), size, timeout_ms);
+    if (error == WAIT_TIMEOUT) {
+      return Failure{"peer read nothing within " + std::to_string(timeout_ms) + " ms"};
+    }
+    if (error != ERROR_SUCCESS) return Failure{error_text(error)};
+    return std::size_t{bytes};
+  }
+
+  // The flush waits until the client has read everything, which a stuck client never does,
+  // hence the bounded wait. The handle is then closed, not disconnected: a disconnect makes the
+  // client's next read fail as "not connected", while a closed end reads as a broken pipe, the
+  // end of the stream the client expects from a host that hung up.
+  void finish(int timeout_ms) override {
+    if (!pipe_.valid()) return;
+    if (timeout_ms > 0) {
+      Handle flusher(CreateThread(nullptr, 0, flush_pipe, pipe_.get(), 0, nullptr));
+      if (flusher.valid() &&
+          WaitForSingleObject(flusher.get(), static_cast<DWORD>(timeout_ms)) == WAIT_TIMEOUT) {
+        CancelSynchronousIo(flusher.get());
+        WaitForSingleObject(flusher.get(), 1000);
+      }
+    }
+    pipe_.reset();
+  }
+
+ private:
+  Handle pipe_;
+};
+
+class PipeListener final : public Listener {
+ public:
+  PipeListener(std::wstring name, std::uint64_t connections)
+      : name_(std::move(name)), remaining_(connections) {}
+
+  // The first instance claims the name, so a second host on the same name fails at once.
+  Status create_instance(bool first) {
+    const DWORD open_mode =
+        PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0);
+    HANDLE pipe =
+        CreateNamedPipeW(name_.c_str(), open_mode, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
+                         PIPE_INSTANCES, PIPE_BUFFER_BYTES, PIPE_BUFFER_BYTES, 0, nullptr);
+    if (pipe == INVALID_HANDLE_VALUE) return Failure{error_text(GetLastError())};
+    listening_ = Handle(pipe);
+    return ok_status();
+  }
+
+  Result<std::unique_ptr<Connection>> accept(int timeout_ms) override {
+    if (!listening_.valid()) return Failure{"no pipe instance is listening"};
+    Overlapped overlapped;
+    if (!overlapped.valid()) return Failure{error_text(GetLastError())};
+    if (!ConnectNamedPipe(listening_.get(), overlapped.get())) {
+      DWORD error = GetLastError();
+      if (error == ERROR_IO_PENDING) error = overlapped.finish(listening_.get(), timeout_ms).second;
+      if (error == WAIT_TIMEOUT) return std::unique_ptr<Connection>();
+      // Connected before we asked, or connected and already gone: both are a connection, the
+      // second one simply reads as an empty request.
+      if (error != ERROR_SUCCESS && error != ERROR_PIPE_CONNECTED && error != ERROR_NO_DATA) {
+        return Failure{error_text(error)};
+      }
+    }
+    auto connection = std::make_unique<PipeConnection>(std::move(listening_));
+    // A client never waits for a busy pipe, so the next instance listens before this one is
+    // served.
+    if (--remaining_ > 0) {
+      Status created = create_instance(false);
+      if (!created) return std::move(created).take_failure();
+    }
+    return std::unique_ptr<Connection>(std::move(connection));
+  }
+
+ private:
+  std::wstring name_;
+  std::uint64_t remaining_;
+  Handle listening_;
+};
+
+}  // namespace
+
+Result<std::unique_ptr<Listener>> listen(const std::string& path, std::uint64_t connections) {
+  auto listener = std::make_unique<PipeListener>(widen(path), connections);
+  Status created = listener->create_instance(true);
+  if (!created) return std::move(created).take_failure();
+  return std::unique_ptr<Listener>(std::move(listener));
+}
+
+void prepare_process() {
+  // Scripts read "listening on PATH" line by line; a carriage return would end up in PATH.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+  // A test host must fail with a status, never with a dialog box.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+}
+
+std::vector<std::string> command_line_arguments(int, char**) {
+  // The narrow argv is in the ANSI code page; the UTF-16 command line keeps every character.
+  std::vector<std::string> args;
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr) return args;
+  for (int i = 1; i < count; ++i) args.push_back(narrow(wide[i]));
+  LocalFree(wide);
+  return args;
+}
+
+}  // namespace vtm::mock
