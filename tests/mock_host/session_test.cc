@@ -1,0 +1,198 @@
+#include "session.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace vtm::mock {
+namespace {
+
+std::string frame(std::string_view payload) {
+  const auto n = static_cast<std::uint32_t>(payload.size());
+  std::string bytes{static_cast<char>(n >> 24), static_cast<char>(n >> 16 & 0xFF),
+                    static_cast<char>(n >> 8 & 0xFF), static_cast<char>(n & 0xFF)};
+  return bytes.append(payload);
+}
+
+// Hands out the scripted input in the given pieces, then end of stream (or a failure), and
+// collects what is written.
+class FakeConnection final : public Connection {
+ public:
+  FakeConnection(std::vector<std::string> pieces, bool fail_at_end = false)
+      : pieces_(pieces.begin(), pieces.end()), fail_at_end_(fail_at_end) {}
+
+  Result<std::size_t> read_some(char* data, std::size_t size, int) override {
+    ++reads;
+    if (pieces_.empty()) {
+      if (fail_at_end_) return Failure{"stalled"};
+      return std::size_t{0};
+    }
+    std::string& piece = pieces_.front();
+    const std::size_t n = std::min(size, piece.size());
+    std::copy_n(piece.data(), n, data);
+    piece.erase(0, n);
+    if (piece.empty()) pieces_.pop_front();
+    return n;
+  }
+
+  Result<std::size_t> write_some(const char* data, std::size_t size, int) override {
+    // Short writes, so the caller's loop is exercised.
+    const std::size_t n = std::min<std::size_t>(size, 3);
+    written.append(data, n);
+    return n;
+  }
+
+  void finish(int) override { ++finished; }
+
+  std::string written;
+  int reads = 0;
+  int finished = 0;
+
+ private:
+  std::deque<std::string> pieces_;
+  bool fail_at_end_;
+};
+
+struct ReadCase {
+  std::string name;
+  std::vector<std::string> pieces;
+  bool fail_at_end;
+  std::string received;
+  std::optional<std::string> payload;
+};
+
+class ReadRequest : public testing::TestWithParam<ReadCase> {};
+
+TEST_P(ReadRequest, KeepsWhatArrived) {
+  FakeConnection connection(GetParam().pieces, GetParam().fail_at_end);
+  const ReceivedRequest request = read_request(connection, 1000);
+  EXPECT_EQ(request.bytes, GetParam().received);
+  EXPECT_EQ(request.payload, GetParam().payload);
+  EXPECT_EQ(request.problem.empty(), GetParam().payload.has_value()) << request.problem;
+}
+
+const std::string TOO_LONG = std::string("\x00\x41\x00\x01", 4);  // 4,259,841 bytes
+
+INSTANTIATE_TEST_SUITE_P(
+    Frames, ReadRequest,
+    testing::Values(
+        ReadCase{"whole", {frame("{\"a\":1}")}, false, frame("{\"a\":1}"), "{\"a\":1}"},
+        ReadCase{"bytewise",
+                 {std::string(1, '\0'), std::string(2, '\0'), "\x02", "{", "}"},
+                 false,
+                 frame("{}"),
+                 "{}"},
+        ReadCase{"empty payload", {frame("")}, false, frame(""), ""},
+        ReadCase{"frame then more", {frame("1") + "extra"}, false, frame("1"), "1"},
+        ReadCase{"nothing", {}, false, "", std::nullopt},
+        ReadCase{
+            "half prefix", {std::string("\0\0", 2)}, false, std::string("\0\0", 2), std::nullopt},
+        ReadCase{"short payload",
+                 {frame("{\"abc\":1}").substr(0, 7)},
+                 false,
+                 frame("{\"abc\":1}").substr(0, 7),
+                 std::nullopt},
+        ReadCase{
+            "stalled", {frame("{}").substr(0, 5)}, true, frame("{}").substr(0, 5), std::nullopt},
+        ReadCase{"over the limit", {TOO_LONG + "{}"}, false, TOO_LONG, std::nullopt}),
+    [](const auto& info) {
+      std::string name = info.param.name;
+      std::replace(name.begin(), name.end(), ' ', '_');
+      return name;
+    });
+
+TEST(ReadRequestLimit, TakesALittleMoreThanTheClientMaySend) {
+  const std::string payload(MAX_ACCEPTED_REQUEST_BYTES, 'x');
+  FakeConnection connection({frame(payload)});
+  const ReceivedRequest request = read_request(connection, 1000);
+  ASSERT_TRUE(request.payload.has_value()) << request.problem;
+  EXPECT_EQ(request.payload->size(), payload.size());
+}
+
+struct ReplyCase {
+  std::vector<std::string> options;
+  std::string payload;
+  std::string bytes;
+};
+
+class ReplyBytes : public testing::TestWithParam<ReplyCase> {};
+
+TEST_P(ReplyBytes, PrefixPayloadAndExtra) {
+  std::vector<std::string> args = {"--listen", "x"};
+  args.insert(args.end(), GetParam().options.begin(), GetParam().options.end());
+  auto options = parse_host_options(args);
+  ASSERT_TRUE(options.ok()) << options.error();
+  EXPECT_EQ(reply_bytes(options.value(), GetParam().payload), GetParam().bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, ReplyBytes,
+    testing::Values(
+        ReplyCase{{}, "{\"success\":true}", frame("{\"success\":true}")},
+        ReplyCase{{}, "", std::string(4, '\0')},
+        ReplyCase{{"--prefix", "0C000001"}, "ab", std::string("\x0C\x00\x00\x01", 4) + "ab"},
+        ReplyCase{{"--prefix", "FFFFFFFF", "--short", "0"}, "ab", std::string(4, '\xFF')},
+        ReplyCase{{"--short", "2"}, "abcdef", std::string("\0\0\0\x06", 4) + "ab"},
+        ReplyCase{{"--short", "99"}, "abc", frame("abc")},
+        ReplyCase{{"--extra", "XY"}, "1", frame("1") + "XY"},
+        ReplyCase{{"--short", "1", "--extra", "Z"}, "abc", std::string("\0\0\0\x03", 4) + "aZ"},
+        ReplyCase{{}, std::string(300, 'q'), frame(std::string(300, 'q'))}));
+
+struct ServeCase {
+  std::vector<std::string> options;
+  std::vector<std::string> input;
+  std::string recorded;
+  std::string written;
+  std::vector<std::uint64_t> sleeps;
+};
+
+class ServeConnection : public testing::TestWithParam<ServeCase> {};
+
+TEST_P(ServeConnection, RecordsThenAnswersAsScripted) {
+  std::vector<std::string> args = {"--listen", "x", "--raw", "R"};
+  args.insert(args.end(), GetParam().options.begin(), GetParam().options.end());
+  auto options = parse_host_options(args);
+  ASSERT_TRUE(options.ok()) << options.error();
+  FakeConnection connection(GetParam().input);
+  std::vector<std::string> records;
+  std::vector<std::uint64_t> sleeps;
+  const Responder responder = Responder::fixed("R");
+  serve_connection(
+      connection, options.value(), responder,
+      [&](std::string_view bytes) {
+        records.emplace_back(bytes);
+        // Recorded before any answer goes out.
+        EXPECT_TRUE(connection.written.empty());
+      },
+      [&](std::uint64_t ms) { sleeps.push_back(ms); });
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records.front(), GetParam().recorded);
+  EXPECT_EQ(connection.written, GetParam().written);
+  EXPECT_EQ(sleeps, GetParam().sleeps);
+  EXPECT_EQ(connection.finished, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, ServeConnection,
+    testing::Values(ServeCase{{}, {frame("{}")}, frame("{}"), frame("R"), {}},
+                    ServeCase{{"--delay-ms", "40"}, {frame("{}")}, frame("{}"), frame("R"), {40}},
+                    ServeCase{{"--close"}, {frame("{}")}, frame("{}"), "", {}},
+                    ServeCase{{"--no-read"}, {frame("{}")}, "", frame("R"), {}},
+                    ServeCase{{"--no-read", "--close"}, {frame("{}")}, "", "", {}},
+                    ServeCase{{}, {frame("{}").substr(0, 3)}, frame("{}").substr(0, 3), "", {}}));
+
+TEST(ServeConnectionReads, NoReadTouchesNothing) {
+  auto options = parse_host_options({"--listen", "x", "--no-read", "--raw", "R"});
+  ASSERT_TRUE(options.ok());
+  FakeConnection connection({frame("{}")});
+  serve_connection(
+      connection, options.value(), Responder::fixed("R"), [](std::string_view) {},
+      [](std::uint64_t) {});
+  EXPECT_EQ(connection.reads, 0);
+}
+
+}  // namespace
+}  // namespace vtm::mock
