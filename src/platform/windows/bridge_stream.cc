@@ -110,6 +110,12 @@ Result<std::unique_ptr<ByteStream>> open_bridge_socket(std::string_view path) {
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return Failure{os_error_text(static_cast<int>(GetLastError()))};
+  // A path that names an ordinary file would open too, and the request would overwrite the
+  // start of that file. Only a stream endpoint (a pipe, a device) is a bridge.
+  if (GetFileType(handle) == FILE_TYPE_DISK) {
+    CloseHandle(handle);
+    return Failure{os_error_text(ERROR_BAD_PIPE)};
+  }
   return std::unique_ptr<ByteStream>(std::make_unique<WindowsBridgeStream>(handle));
 }
 
