@@ -1,4 +1,4 @@
-#include <exception>
+#include <new>
 
 #include "cli/run_cli.h"
 #include "platform/platform.h"

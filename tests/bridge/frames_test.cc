@@ -21,8 +21,10 @@ class FakeStream : public platform::ByteStream {
   std::deque<IoResult> writes;
   std::size_t max_chunk = SIZE_MAX;
   std::size_t read_pos = 0;
+  std::vector<std::size_t> offered;  // size of every write attempt
 
   IoResult write_some(std::span<const char> bytes) override {
+    offered.push_back(bytes.size());
     if (!writes.empty()) {
       IoResult r = writes.front();
       writes.pop_front();
@@ -59,6 +61,12 @@ std::string frame(std::uint32_t n, std::string_view payload) {
 const IoResult kInterrupted{IoResult::Kind::Interrupted, 0, {}};
 const IoResult kFailed{IoResult::Kind::Failed, 0, "Broken pipe (os error 32)"};
 const IoResult kZero{IoResult::Kind::Done, 0, {}};
+
+TEST(WriteFrame, PrefixAndPayloadAreSeparateWrites) {
+  FakeStream s;
+  ASSERT_TRUE(write_frame(s, "{}").ok());
+  EXPECT_EQ(s.offered, (std::vector<std::size_t>{4, 2}));
+}
 
 TEST(WriteFrame, PrefixThenPayloadInPieces) {
   FakeStream s;

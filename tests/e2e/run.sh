@@ -201,6 +201,45 @@ if [ "$WINDOWS" = 0 ]; then
   expect_status 1
   end
 
+  begin "busy endpoint fails at once"
+  python3 - "$WORK/busy.sock" "$CLIENT" >"$WORK/out" 2>"$WORK/err" <<'PY'
+import os, socket, subprocess, sys
+path = sys.argv[1]
+listener = socket.socket(socket.AF_UNIX)
+listener.bind(path)
+listener.listen(0)
+fillers = []
+while True:  # fill the backlog until a further connect would have to wait
+    c = socket.socket(socket.AF_UNIX)
+    c.setblocking(False)
+    try:
+        c.connect(path)
+    except BlockingIOError:
+        break
+    fillers.append(c)
+env = dict(os.environ, VANTELMIRE_BRIDGE_SOCKET=path)
+p = subprocess.run([sys.argv[2], "click"], env=env, stderr=subprocess.PIPE, timeout=20)
+sys.stderr.buffer.write(p.stderr)
+sys.exit(p.returncode)
+PY
+  STATUS=$?
+  expect_status 1
+  expect_stderr "$(client_failure "Resource temporarily unavailable (os error 11)")"$'\n'
+  end
+
+  begin "variable not valid UTF-8"
+  VANTELMIRE_BRIDGE_SOCKET=$'/tmp/\xff.sock' client click
+  expect_stderr "$(envelope BRIDGE_SOCKET_NOT_CONFIGURED "VANTELMIRE_BRIDGE_SOCKET is not configured" false "$FIX_A")"$'\n'
+  expect_status 1
+  end
+
+  begin "stdout opened read-only is a failed write"
+  run_prog "$CLIENT" --version 1</dev/null 2>"$WORK/err"
+  STATUS=$?
+  expect_status 101
+  expect_stderr $'failed printing to stdout: Bad file descriptor (os error 9)\n'
+  end
+
   begin "path longer than a socket address"
   VANTELMIRE_BRIDGE_SOCKET="/tmp/$(printf 'x%.0s' $(seq 1 120))" client click
   expect_stderr "$(client_failure "File name too long (os error 36)")"$'\n'
@@ -286,6 +325,21 @@ if start_host limit --payload-bytes 201326592; then
 fi
 end
 
+# host_stream_case NAME RAW STATUS REDIRECT: the command road with stdout closed or full.
+host_stream_case() {
+  begin "$1"
+  if start_host "stream$passed-$failed" --raw "$2"; then
+    case $4 in
+      closed) VANTELMIRE_BRIDGE_SOCKET=$ENDPOINT run_prog "$CLIENT" click >&- 2>"$WORK/err" ;;
+      full) VANTELMIRE_BRIDGE_SOCKET=$ENDPOINT run_prog "$CLIENT" click >/dev/full 2>"$WORK/err" ;;
+    esac
+    STATUS=$?
+    stop_host
+    expect_status "$3"
+    if [ "$4" = full ]; then expect_diagnostic stdout "$full_text"; else expect_stderr ""; fi
+  fi
+  end
+}
 # --- what the host receives
 begin "request bytes"
 if start_host request --record "$WORK/request.bin" --raw '{"success":true}'; then
@@ -364,6 +418,22 @@ if [ "$WINDOWS" = 0 ]; then
   done
 fi
 
+if [ "$WINDOWS" = 0 ]; then
+  begin "unset variable is read before an oversized request is encoded"
+  (
+    ulimit -s unlimited 2>/dev/null || ulimit -s 1048576 2>/dev/null
+    unset VANTELMIRE_BRIDGE_SOCKET
+    piece=$(head -c 100000 /dev/zero | tr '\0' a)
+    args=()
+    for ((i = 0; i < 43; i++)); do args+=("$piece"); done
+    exec "$CLIENT" type "${args[@]}" >"$WORK/out" 2>"$WORK/err"
+  )
+  STATUS=$?
+  expect_status 1
+  expect_stderr "$(envelope BRIDGE_SOCKET_NOT_CONFIGURED "VANTELMIRE_BRIDGE_SOCKET is not configured" false "$FIX_A")"$'\n'
+  end
+fi
+
 # --- output failures. The error wording is the OS's own: exact on Linux, its code elsewhere.
 full_text=$'No space left on device (os error 28)'
 pipe_text=$'Broken pipe (os error 32)'
@@ -424,6 +494,10 @@ PY
 expect_status 101
 expect_diagnostic stdout "$pipe_text"
 end
+
+host_stream_case "no stdout: host success keeps 0" '{"success":true}' 0 closed
+host_stream_case "no stdout: host failure keeps 1" '{"success":false}' 1 closed
+host_stream_case "host answer to a full stdout" '{"success":true}' 101 full
 
 if [ "$WINDOWS" = 0 ]; then
   begin "argument not UTF-8"

@@ -1,4 +1,5 @@
 #include <errno.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -49,12 +50,14 @@ Result<std::unique_ptr<ByteStream>> open_bridge_socket(std::string_view path) {
   if (path.find('\0') != std::string_view::npos) return Failure{os_error_text(EINVAL)};
   std::memcpy(address.sun_path, path.data(), path.size());
 
-  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  // Non-blocking for the connect alone: a listener with a full backlog fails at once
+  // ("Resource temporarily unavailable") instead of being waited for.
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return Failure{os_error_text(errno)};
   auto stream = std::make_unique<SocketStream>(fd);
   int rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
-  // An interrupted connect goes on in the background; wait for its outcome instead of retrying.
-  if (rc != 0 && errno == EINTR) {
+  // Where a local connect still completes later, wait for its outcome rather than retry.
+  if (rc != 0 && (errno == EINTR || errno == EINPROGRESS)) {
     pollfd waiter{fd, POLLOUT, 0};
     while ((rc = ::poll(&waiter, 1, -1)) < 0 && errno == EINTR) {
     }
@@ -64,6 +67,10 @@ Result<std::unique_ptr<ByteStream>> open_bridge_socket(std::string_view path) {
       rc = error == 0 ? 0 : -1;
       errno = error;
     }
+  }
+  if (rc == 0) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) rc = -1;
   }
   if (rc != 0) return Failure{os_error_text(errno)};
   return std::unique_ptr<ByteStream>(std::move(stream));

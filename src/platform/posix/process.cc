@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "platform/platform.h"
+#include "text/utf8.h"
 
 namespace vtm::platform {
 
@@ -20,7 +21,8 @@ UInt128 unix_time_nanoseconds() {
 
 std::optional<std::string> environment_variable(const char* name) {
   const char* value = std::getenv(name);
-  if (value == nullptr) return std::nullopt;
+  // A value that is not text cannot name the endpoint it was meant to.
+  if (value == nullptr || !is_valid_utf8(value)) return std::nullopt;
   return std::string(value);
 }
 

@@ -1,4 +1,5 @@
 #include <errno.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -24,8 +25,12 @@ WriteOutcome write_std(StdStream stream, std::string_view bytes) {
     const ssize_t n = ::write(fd, bytes.data(), bytes.size());
     if (n < 0) {
       if (errno == EINTR) continue;
-      // The process was started without this stream.
-      if (errno == EBADF) return {WriteOutcome::Kind::NoStream, {}};
+      // The process was started without this stream; a stream that exists but cannot be
+      // written (opened read-only) is a failure like any other.
+      if (errno == EBADF && ::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
+        return {WriteOutcome::Kind::NoStream, {}};
+      }
+      if (errno == EBADF) return {WriteOutcome::Kind::Failed, os_error_text(EBADF)};
       return {WriteOutcome::Kind::Failed, os_error_text(errno)};
     }
     if (n == 0) return {WriteOutcome::Kind::Failed, os_error_text(EIO)};

@@ -2,6 +2,7 @@
 #include <winternl.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "platform/platform.h"
 #include "platform/windows/wide_text.h"
@@ -63,7 +64,10 @@ class WindowsBridgeStream final : public ByteStream {
       return failed(ERROR_PROC_NOT_FOUND);
     }
     IO_STATUS_BLOCK io{};
-    const NTSTATUS status = transfer(nt.write_file, const_cast<char*>(bytes.data()), bytes.size(), io);
+    const std::optional<NTSTATUS> waited =
+        transfer(nt.write_file, const_cast<char*>(bytes.data()), bytes.size(), io);
+    if (!waited) return failed(GetLastError());
+    const NTSTATUS status = *waited;
     if (NT_SUCCESS(status)) return {IoResult::Kind::Done, io.Information, {}};
     return failed(nt.status_to_error(status));
   }
@@ -74,7 +78,9 @@ class WindowsBridgeStream final : public ByteStream {
       return failed(ERROR_PROC_NOT_FOUND);
     }
     IO_STATUS_BLOCK io{};
-    const NTSTATUS status = transfer(nt.read_file, buffer.data(), buffer.size(), io);
+    const std::optional<NTSTATUS> waited = transfer(nt.read_file, buffer.data(), buffer.size(), io);
+    if (!waited) return failed(GetLastError());
+    const NTSTATUS status = *waited;
     if (status == status_end_of_file) return {IoResult::Kind::Done, 0, {}};
     if (NT_SUCCESS(status)) return {IoResult::Kind::Done, io.Information, {}};
     const ULONG error = nt.status_to_error(status);
@@ -84,13 +90,15 @@ class WindowsBridgeStream final : public ByteStream {
   }
 
  private:
-  NTSTATUS transfer(NtTransferFn call, char* data, std::size_t size, IO_STATUS_BLOCK& io) {
+  // The final status, or nothing when waiting for a pending operation itself failed.
+  std::optional<NTSTATUS> transfer(NtTransferFn call, char* data, std::size_t size,
+                                   IO_STATUS_BLOCK& io) {
     const auto length = static_cast<ULONG>(std::min(size, max_transfer));
     io.Status = status_pending;
     NTSTATUS status = call(handle_, nullptr, nullptr, nullptr, &io, data, length, nullptr, nullptr);
     if (status == status_pending) {
       // The handle itself is signalled when the operation completes.
-      WaitForSingleObject(handle_, INFINITE);
+      if (WaitForSingleObject(handle_, INFINITE) != WAIT_OBJECT_0) return std::nullopt;
       status = io.Status;
     }
     return status;
