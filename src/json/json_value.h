@@ -1,6 +1,7 @@
 #pragma once
 // The in-memory JSON document: a small owning tree whose objects keep their members in
 // ascending unsigned-byte key order, so every writer emits a canonical member order.
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -24,12 +25,16 @@ class JsonObject {
   JsonValue* find(std::string_view key);
 
   const std::vector<JsonMember>& members() const { return members_; }
-  std::size_t size() const { return members_.size(); }
-  bool empty() const { return members_.empty(); }
+  // Defined below JsonValue: the member type must be complete for them.
+  std::size_t size() const;
+  bool empty() const;
 
-  // For the parser: takes members in text order, sorts stably once and keeps the last of
+  // Takes members in any order (text order, say), sorts stably once and keeps the last of
   // equal keys, which is cheaper than one sorted insertion per member.
   static JsonObject from_unsorted(std::vector<JsonMember> members);
+  // Adopts members already in key order with unique keys (the parser orders them itself
+  // before building them, so each member is built in place once).
+  static JsonObject from_sorted_unique(std::vector<JsonMember> members);
 
   friend bool operator==(const JsonObject&, const JsonObject&);
 
@@ -53,6 +58,8 @@ class JsonValue {
   static JsonValue from_double(double v);
   JsonValue(std::string s) : data_(std::move(s)) {}
   JsonValue(const char* s) : data_(std::string(s)) {}
+  // Copies the text straight into place (the parser builds its strings this way).
+  explicit JsonValue(std::string_view s) : data_(std::in_place_type<std::string>, s) {}
   JsonValue(JsonArray a) : data_(std::move(a)) {}
   JsonValue(JsonObject o) : data_(std::move(o)) {}
 
@@ -69,6 +76,7 @@ class JsonValue {
   const JsonObject& as_object() const { return std::get<JsonObject>(data_); }
   JsonObject& as_object() { return std::get<JsonObject>(data_); }
 
+  // Deep equality; floats compare by their bits, so -0.0 differs from 0.0 (they print differently).
   friend bool operator==(const JsonValue&, const JsonValue&);
 
  private:
@@ -77,6 +85,9 @@ class JsonValue {
                JsonObject>
       data_;
 };
+
+inline std::size_t JsonObject::size() const { return members_.size(); }
+inline bool JsonObject::empty() const { return members_.empty(); }
 
 // The member with that key, or nullptr when the value is no object or has no such member.
 const JsonValue* find_member(const JsonValue& value, std::string_view key);
