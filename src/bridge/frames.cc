@@ -5,16 +5,21 @@
 
 namespace vtm {
 
-Status write_all(platform::ByteStream& stream, std::span<const char> bytes) {
+namespace {
+
+// Moves the whole span through one primitive: interrupted calls are repeated, a call that moves
+// nothing ends it with `stalled`.
+template <class Span, class Move>
+Status move_all(Span bytes, Move move, const char* stalled) {
   while (!bytes.empty()) {
-    platform::IoResult r = stream.write_some(bytes);
+    platform::IoResult r = move(bytes);
     switch (r.kind) {
       case platform::IoResult::Kind::Interrupted:
         continue;
       case platform::IoResult::Kind::Failed:
         return Failure{std::move(r.error_text)};
       case platform::IoResult::Kind::Done:
-        if (r.count == 0) return Failure{"failed to write whole buffer"};
+        if (r.count == 0) return Failure{stalled};
         bytes = bytes.subspan(std::min(r.count, bytes.size()));
         break;
     }
@@ -22,21 +27,16 @@ Status write_all(platform::ByteStream& stream, std::span<const char> bytes) {
   return ok_status();
 }
 
+}  // namespace
+
+Status write_all(platform::ByteStream& stream, std::span<const char> bytes) {
+  return move_all(bytes, [&](std::span<const char> rest) { return stream.write_some(rest); },
+                  "failed to write whole buffer");
+}
+
 Status read_exact(platform::ByteStream& stream, std::span<char> buffer) {
-  while (!buffer.empty()) {
-    platform::IoResult r = stream.read_some(buffer);
-    switch (r.kind) {
-      case platform::IoResult::Kind::Interrupted:
-        continue;
-      case platform::IoResult::Kind::Failed:
-        return Failure{std::move(r.error_text)};
-      case platform::IoResult::Kind::Done:
-        if (r.count == 0) return Failure{"failed to fill whole buffer"};
-        buffer = buffer.subspan(std::min(r.count, buffer.size()));
-        break;
-    }
-  }
-  return ok_status();
+  return move_all(buffer, [&](std::span<char> rest) { return stream.read_some(rest); },
+                  "failed to fill whole buffer");
 }
 
 Status write_frame(platform::ByteStream& stream, std::string_view payload) {
