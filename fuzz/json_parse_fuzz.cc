@@ -1,6 +1,6 @@
 // Any bytes into parse_json. A failure must be one of the documented messages with a position
 // inside the input; a success must render in both forms and parse back to the same document.
-// Floats are allowed to move by a few units in the last place on the way back: the specified
+// Floats are allowed to move by a few units in the last place on the way back: the number
 // reader is deliberately not correctly rounded, so shortest text need not read back exactly.
 #include <bit>
 #include <cmath>
@@ -162,7 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const vtm::Result<vtm::JsonValue> from_indented = vtm::parse_json(indented);
   if (!from_compact.ok() || !from_indented.ok()) {
     // The one allowed way back to fail: a float at the very top of the range that the
-    // specified reader rounds up past the largest finite value.
+    // number reader rounds up past the largest finite value.
     if (from_compact.ok() || from_indented.ok() || !has_huge_float(value)) fail();
     if (from_compact.error() != from_indented.error() &&
         from_compact.error().rfind("number out of range", 0) != 0) {

@@ -404,7 +404,7 @@ TEST(ParseNumberTest, Representations) {
   EXPECT_EQ(parse_ok("-5e-324").as_double(), -4.9406564584124654e-324);
 }
 
-// -- An independent model of the specified float conversion, for long digit strings. ----------
+// -- An independent model of the float conversion, for long digit strings. ----------
 
 double pow10_nearest(int k) {
   return std::strtod((std::string("1e") + std::to_string(k)).c_str(), nullptr);

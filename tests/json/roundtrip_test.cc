@@ -64,7 +64,7 @@ std::string random_string(Rng& rng) {
   return s;
 }
 
-// Floats whose shortest text the specified (not correctly rounded) reader maps back exactly:
+// Floats whose shortest text the deliberately not correctly rounded reader maps back exactly:
 // at most 15 significant digits and a decimal scale within the exactly representable powers.
 // 1e15 <= |d| < 1e16 is left out: its fixed text "d...d.0" carries 17 digits.
 double random_float(Rng& rng) {
