@@ -14,37 +14,30 @@ namespace vtm::json_detail {
 inline bool is_string_special(unsigned char c) { return c == '"' || c == '\\' || c < 0x20; }
 
 #if defined(__SSE2__)
-inline unsigned special_mask16(const char* p, unsigned& high) {
-  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+// 0xFF in every lane that holds a special byte.
+inline __m128i special_lanes(__m128i v) {
   const __m128i quote = _mm_set1_epi8('"');
   const __m128i backslash = _mm_set1_epi8('\\');
   const __m128i control = _mm_set1_epi8(0x1F);
   // max(v, 0x1F) == 0x1F exactly for the unsigned bytes 0x00..0x1F.
-  const __m128i special =
-      _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)),
-                   _mm_cmpeq_epi8(_mm_max_epu8(v, control), control));
-  high = static_cast<unsigned>(_mm_movemask_epi8(v));
-  return static_cast<unsigned>(_mm_movemask_epi8(special));
+  return _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)),
+                      _mm_cmpeq_epi8(_mm_max_epu8(v, control), control));
+}
+
+inline __m128i load16(const char* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 #endif
 
-// The first special byte in [p, end), or end. `high` collects bit 7 of every byte passed over,
-// so the caller knows whether the run held anything but ASCII.
+// The first special byte in [p, end), or end. `high` collects bit 7 of every byte passed over
+// (not bit by bit: it is nonzero exactly when one of them had it), so the caller knows whether
+// the run held anything but ASCII.
 inline const char* find_string_special(const char* p, const char* end, unsigned& high) {
 #if defined(__SSE2__)
-  while (end - p >= 64) {
-    unsigned h0, h1, h2, h3;
-    const unsigned m0 = special_mask16(p, h0);
-    const unsigned m1 = special_mask16(p + 16, h1);
-    const unsigned m2 = special_mask16(p + 32, h2);
-    const unsigned m3 = special_mask16(p + 48, h3);
-    if ((m0 | m1 | m2 | m3) != 0) break;
-    high |= h0 | h1 | h2 | h3;
-    p += 64;
-  }
   while (end - p >= 16) {
-    unsigned h;
-    const unsigned m = special_mask16(p, h);
+    const __m128i v = load16(p);
+    const auto m = static_cast<unsigned>(_mm_movemask_epi8(special_lanes(v)));
+    const auto h = static_cast<unsigned>(_mm_movemask_epi8(v));
     if (m != 0) {
       const int i = std::countr_zero(m);
       high |= h & ((1u << i) - 1u);
@@ -52,6 +45,21 @@ inline const char* find_string_special(const char* p, const char* end, unsigned&
     }
     high |= h;
     p += 16;
+    // Most strings end within their first sixteen bytes; a longer run goes 64 at a time, with
+    // the lane masks merged so that each block costs one test.
+    __m128i seen = _mm_setzero_si128();
+    while (end - p >= 64) {
+      const __m128i a = load16(p);
+      const __m128i b = load16(p + 16);
+      const __m128i c = load16(p + 32);
+      const __m128i d = load16(p + 48);
+      const __m128i special = _mm_or_si128(_mm_or_si128(special_lanes(a), special_lanes(b)),
+                                           _mm_or_si128(special_lanes(c), special_lanes(d)));
+      if (_mm_movemask_epi8(special) != 0) break;
+      seen = _mm_or_si128(seen, _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d)));
+      p += 64;
+    }
+    high |= static_cast<unsigned>(_mm_movemask_epi8(seen));
   }
 #endif
   for (; p < end; ++p) {
