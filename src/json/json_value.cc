@@ -102,25 +102,6 @@ JsonObject JsonObject::from_sorted_unique(std::vector<JsonMember> members) {
 
 bool operator==(const JsonObject& a, const JsonObject& b) { return a.members_ == b.members_; }
 
-JsonValue JsonValue::from_u64(std::uint64_t v) {
-  JsonValue out;
-  out.data_.emplace<std::uint64_t>(v);
-  return out;
-}
-
-JsonValue JsonValue::from_i64(std::int64_t v) {
-  if (v >= 0) return from_u64(static_cast<std::uint64_t>(v));
-  JsonValue out;
-  out.data_.emplace<std::int64_t>(v);
-  return out;
-}
-
-JsonValue JsonValue::from_double(double v) {
-  JsonValue out;
-  out.data_.emplace<double>(v);
-  return out;
-}
-
 bool operator==(const JsonValue& a, const JsonValue& b) {
   if (a.data_.index() != b.data_.index()) return false;
   switch (a.kind()) {

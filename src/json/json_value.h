@@ -53,9 +53,22 @@ class JsonValue {
   JsonValue(std::nullptr_t) {}
   JsonValue(bool b) : data_(b) {}
   // Non-negative integers are held unsigned, negative ones signed: one representation per value.
-  static JsonValue from_u64(std::uint64_t v);
-  static JsonValue from_i64(std::int64_t v);
-  static JsonValue from_double(double v);
+  static JsonValue from_u64(std::uint64_t v) {
+    JsonValue out;
+    out.data_.emplace<std::uint64_t>(v);
+    return out;
+  }
+  static JsonValue from_i64(std::int64_t v) {
+    if (v >= 0) return from_u64(static_cast<std::uint64_t>(v));
+    JsonValue out;
+    out.data_.emplace<std::int64_t>(v);
+    return out;
+  }
+  static JsonValue from_double(double v) {
+    JsonValue out;
+    out.data_.emplace<double>(v);
+    return out;
+  }
   JsonValue(std::string s) : data_(std::move(s)) {}
   JsonValue(const char* s) : data_(std::string(s)) {}
   // Copies the text straight into place (the parser builds its strings this way).

@@ -612,10 +612,17 @@ void Parser::close_object() {
   };
   // Keys that arrive strictly ascending (a host that sorts its maps, or our own writer) need
   // neither sorting nor the duplicate check.
+  const auto in_order = [&](std::size_t i) {
+    const std::string_view a = text_of(keys[i - 1]);
+    const std::string_view b = text_of(keys[i]);
+    // Distinct first bytes settle most pairs without the full comparison.
+    if (!a.empty() && !b.empty() && a[0] != b[0]) {
+      return static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0]);
+    }
+    return key_less(a, b);
+  };
   std::size_t ascending = 1;
-  while (ascending < n && key_less(text_of(keys[ascending - 1]), text_of(keys[ascending]))) {
-    ++ascending;
-  }
+  while (ascending < n && in_order(ascending)) ++ascending;
   if (ascending >= n) {
     for (std::size_t i = 0; i < n; ++i) add(i);
   } else {
