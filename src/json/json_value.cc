@@ -74,20 +74,10 @@ JsonObject JsonObject::from_unsorted(std::vector<JsonMember> members) {
   const auto n = static_cast<std::uint32_t>(members.size());
   if (n == 0) return object;
   const auto key_at = [&](std::uint32_t i) -> std::string_view { return members[i].first; };
-  std::uint32_t small[32];
-  std::vector<std::uint32_t> large;
-  std::uint32_t* order = small;
-  if (n > 32) {
-    large.resize(n);
-    order = large.data();
-  }
-  json_detail::stable_key_order(order, n, key_at);
   object.members_.reserve(n);
-  for (std::uint32_t i = 0; i < n; ++i) {
-    // Of equal keys the last one in the given order wins.
-    if (i + 1 < n && key_equal(key_at(order[i]), key_at(order[i + 1]))) continue;
-    object.members_.push_back(std::move(members[order[i]]));
-  }
+  // Of equal keys the last one in the given order wins.
+  json_detail::for_each_last_in_key_order(
+      n, key_at, [&](std::uint32_t i) { object.members_.push_back(std::move(members[i])); });
   return object;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "json/json_value.h"
 
@@ -33,6 +34,23 @@ void stable_key_order(std::uint32_t* order, std::uint32_t n, const KeyAt& key_at
   std::stable_sort(order, order + n, [&](std::uint32_t a, std::uint32_t b) {
     return key_less(key_at(a), key_at(b));
   });
+}
+
+// Calls keep(i) for each member index in key order, skipping all but the last of equal keys.
+template <class KeyAt, class Keep>
+void for_each_last_in_key_order(std::uint32_t n, const KeyAt& key_at, const Keep& keep) {
+  std::uint32_t small[32];
+  std::vector<std::uint32_t> large;
+  std::uint32_t* order = small;
+  if (n > 32) {
+    large.resize(n);
+    order = large.data();
+  }
+  stable_key_order(order, n, key_at);
+  for (std::uint32_t i = 0; i < n; ++i) {
+    if (i + 1 < n && key_equal(key_at(order[i]), key_at(order[i + 1]))) continue;
+    keep(order[i]);
+  }
 }
 
 }  // namespace vtm::json_detail

@@ -626,21 +626,9 @@ void Parser::close_object() {
   if (ascending >= n) {
     for (std::size_t i = 0; i < n; ++i) add(i);
   } else {
-    const auto count = static_cast<std::uint32_t>(n);
-    std::uint32_t small[32];
-    std::vector<std::uint32_t> large;
-    std::uint32_t* order = small;
-    if (count > 32) {
-      large.resize(count);
-      order = large.data();
-    }
     const auto key_at = [&](std::uint32_t i) { return text_of(keys[i]); };
-    json_detail::stable_key_order(order, count, key_at);
-    for (std::uint32_t i = 0; i < count; ++i) {
-      // Of equal keys the last one in text order wins.
-      if (i + 1 < count && json_detail::key_equal(key_at(order[i]), key_at(order[i + 1]))) continue;
-      add(order[i]);
-    }
+    // Of equal keys the last one in text order wins.
+    json_detail::for_each_last_in_key_order(static_cast<std::uint32_t>(n), key_at, add);
   }
   release(frame);
   slots_.push_back(Slot::of(Slot::Nested, nested_.size()));
