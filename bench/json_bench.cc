@@ -12,6 +12,7 @@
 #include "json/json_value.h"
 #include "json/parse.h"
 #include "json/write.h"
+#include "support/split_mix.h"
 #include "rapidjson/document.h"
 #include "rapidjson/stringbuffer.h"
 #include "rapidjson/writer.h"
@@ -20,19 +21,9 @@ namespace {
 
 constexpr std::size_t kMiB = 1024 * 1024;
 
-class Rng {
- public:
-  std::uint64_t next() {
-    state_ += 0x9E3779B97F4A7C15ull;
-    std::uint64_t z = state_;
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  std::uint64_t below(std::uint64_t n) { return next() % n; }
-
- private:
-  std::uint64_t state_ = 42;
+// A fixed seed: every run measures the same payloads.
+struct Rng : vtm::testing::SplitMix {
+  Rng() : SplitMix(42) {}
 };
 
 std::string screenshot_payload() {

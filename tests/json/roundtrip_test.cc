@@ -9,26 +9,12 @@
 #include "json/json_value.h"
 #include "json/parse.h"
 #include "json/write.h"
+#include "support/split_mix.h"
 
 namespace vtm {
 namespace {
 
-// A small deterministic generator; the standard distributions differ between libraries.
-class Rng {
- public:
-  explicit Rng(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t next() {
-    state_ += 0x9E3779B97F4A7C15ull;
-    std::uint64_t z = state_;
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  std::uint64_t below(std::uint64_t n) { return next() % n; }
-
- private:
-  std::uint64_t state_;
-};
+using Rng = testing::SplitMix;
 
 std::string random_string(Rng& rng) {
   static const char* const kPieces[] = {"a",
