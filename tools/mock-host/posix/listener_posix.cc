@@ -11,15 +11,12 @@
 #include <utility>
 
 #include "listener.h"
+#include "platform/platform.h"
 
 namespace vtm::mock {
 namespace {
 
-std::string error_text(int code) {
-  std::string text = std::strerror(code);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\n')) text.pop_back();
-  return text + " (os error " + std::to_string(code) + ")";
-}
+std::string error_text(int code) { return platform::os_error_text(code); }
 
 class FileDescriptor {
  public:

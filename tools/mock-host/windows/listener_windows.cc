@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "listener.h"
+#include "platform/platform.h"
 
 namespace vtm::mock {
 namespace {
@@ -21,18 +22,7 @@ constexpr DWORD PIPE_INSTANCES = 4;
 // The largest single read or write handed to the pipe; larger buffers go in several calls.
 constexpr std::size_t MAX_IO_BYTES = 1 << 20;
 
-std::string error_text(DWORD code) {
-  char* buffer = nullptr;
-  const DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-  std::string text = length > 0 && buffer != nullptr ? std::string(buffer, length) : "OS Error";
-  if (buffer != nullptr) LocalFree(buffer);
-  while (!text.empty() && std::string_view(" \t\r\n\f").find(text.back()) != std::string::npos) {
-    text.pop_back();
-  }
-  return text + " (os error " + std::to_string(code) + ")";
-}
+std::string error_text(DWORD code) { return platform::os_error_text(static_cast<int>(code)); }
 
 class Handle {
  public:
