@@ -1,6 +1,5 @@
 #include "bridge/frames.h"
 
-#include <array>
 #include <new>
 
 namespace vtm {
@@ -39,19 +38,30 @@ Status read_exact(platform::ByteStream& stream, std::span<char> buffer) {
                   "failed to fill whole buffer");
 }
 
+std::array<char, 4> encode_length_prefix(std::uint32_t length) {
+  return {static_cast<char>(length >> 24), static_cast<char>(length >> 16),
+          static_cast<char>(length >> 8), static_cast<char>(length)};
+}
+
+std::uint32_t decode_length_prefix(std::span<const char, 4> prefix) {
+  const auto byte = [&](int i) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(prefix[i]));
+  };
+  return byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
+}
+
 Status write_frame(platform::ByteStream& stream, std::string_view payload) {
-  const auto n = static_cast<std::uint32_t>(payload.size());
-  const std::array<char, 4> prefix = {static_cast<char>(n >> 24), static_cast<char>(n >> 16),
-                                      static_cast<char>(n >> 8), static_cast<char>(n)};
-  if (Status s = write_all(stream, prefix); !s) return s;
+  if (Status s = write_all(stream, encode_length_prefix(static_cast<std::uint32_t>(payload.size())));
+      !s) {
+    return s;
+  }
   return write_all(stream, payload);
 }
 
 Result<FrameBuffer> read_frame(platform::ByteStream& stream) {
   std::array<char, 4> prefix{};
   if (Status s = read_exact(stream, prefix); !s) return std::move(s).take_failure();
-  const auto byte = [&](int i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(prefix[i])); };
-  const std::uint32_t n = byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
+  const std::uint32_t n = decode_length_prefix(prefix);
   if (n == 0 || n > MAX_RESPONSE_FRAME_BYTES) return Failure{"control response frame size is invalid"};
 
   FrameBuffer frame;

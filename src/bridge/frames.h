@@ -1,4 +1,5 @@
 #pragma once
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -12,6 +13,10 @@ namespace vtm {
 
 inline constexpr std::uint32_t MAX_REQUEST_FRAME_BYTES = 4'194'304;
 inline constexpr std::uint32_t MAX_RESPONSE_FRAME_BYTES = 201'326'592;
+
+// The 4-byte big-endian length prefix, by explicit shifts, never a host-order copy.
+std::array<char, 4> encode_length_prefix(std::uint32_t length);
+std::uint32_t decode_length_prefix(std::span<const char, 4> prefix);
 
 Status write_all(platform::ByteStream& stream, std::span<const char> bytes);
 Status read_exact(platform::ByteStream& stream, std::span<char> buffer);

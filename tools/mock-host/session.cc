@@ -1,5 +1,7 @@
 #include "session.h"
 
+#include "bridge/frames.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -41,10 +43,8 @@ bool read_into(Connection& connection, std::string& out, std::size_t want, int t
 ReceivedRequest read_request(Connection& connection, int timeout_ms) {
   ReceivedRequest request;
   if (!read_into(connection, request.bytes, 4, timeout_ms, request.problem)) return request;
-  const auto byte = [&](std::size_t i) {
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(request.bytes[i]));
-  };
-  const std::uint32_t length = byte(0) << 24 | byte(1) << 16 | byte(2) << 8 | byte(3);
+  const std::uint32_t length =
+      decode_length_prefix(std::span<const char, 4>(request.bytes.data(), 4));
   if (length > MAX_ACCEPTED_REQUEST_BYTES) {
     request.problem = "request length " + std::to_string(length) + " refused";
     return request;
@@ -63,9 +63,8 @@ std::string reply_bytes(const HostOptions& options, std::string_view payload) {
           ? static_cast<std::size_t>(std::min<std::uint64_t>(*options.short_bytes, payload.size()))
           : payload.size();
   bytes.reserve(4 + sent + options.extra.size());
-  for (int shift = 24; shift >= 0; shift -= 8) {
-    bytes.push_back(static_cast<char>(length >> shift & 0xFF));
-  }
+  const std::array<char, 4> prefix = encode_length_prefix(length);
+  bytes.append(prefix.data(), prefix.size());
   bytes.append(payload.substr(0, sent));
   bytes.append(options.extra);
   return bytes;
