@@ -39,7 +39,4 @@ Result<std::unique_ptr<Listener>> listen(const std::string& path, std::uint64_t 
 // signal that kills the host.
 void prepare_process();
 
-// The command-line arguments without the program name, as UTF-8.
-std::vector<std::string> command_line_arguments(int argc, char** argv);
-
 }  // namespace vtm::mock

@@ -9,6 +9,7 @@
 
 #include "listener.h"
 #include "options.h"
+#include "platform/platform.h"
 #include "responder.h"
 #include "session.h"
 
@@ -59,7 +60,14 @@ class Recorder {
 
 int run(int argc, char** argv) {
   prepare_process();
-  auto options = parse_host_options(command_line_arguments(argc, argv));
+  // The same argument collection as the client: UTF-8 everywhere, UTF-16 command line on Windows.
+  vtm::platform::set_main_arguments(argc, argv);
+  vtm::Result<std::vector<std::string>> arguments = vtm::platform::arguments();
+  if (!arguments) {
+    complain(arguments.error());
+    return EXIT_USAGE;
+  }
+  auto options = parse_host_options(std::move(arguments).value());
   if (!options) {
     complain(options.error());
     write_out(stderr, "Try 'mock-host --help'.\n");

@@ -170,10 +170,4 @@ void prepare_process() {
     ::signal(signal_number, remove_socket_and_die);
 }
 
-std::vector<std::string> command_line_arguments(int argc, char** argv) {
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-  return args;
-}
-
 }  // namespace vtm::mock

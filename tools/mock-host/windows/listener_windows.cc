@@ -1,10 +1,8 @@
 // Named pipe transport. Every operation is overlapped so it can be bounded in time: the host
 // must never wait forever for a client that went quiet.
 #include <windows.h>
-// shellapi.h needs windows.h first.
 #include <fcntl.h>
 #include <io.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -12,6 +10,7 @@
 
 #include "listener.h"
 #include "platform/platform.h"
+#include "platform/windows/wide_text.h"
 
 namespace vtm::mock {
 namespace {
@@ -46,24 +45,6 @@ class Handle {
  private:
   HANDLE handle_;
 };
-
-std::wstring widen(const std::string& text) {
-  if (text.empty()) return {};
-  const int size =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-  return wide;
-}
-
-std::string narrow(const wchar_t* text) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (size <= 1) return {};
-  std::string utf8(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), size, nullptr, nullptr);
-  utf8.pop_back();  // the terminator
-  return utf8;
-}
 
 // One overlapped operation with its own event.
 class Overlapped {
@@ -217,7 +198,9 @@ class PipeListener final : public Listener {
 }  // namespace
 
 Result<std::unique_ptr<Listener>> listen(const std::string& path, std::uint64_t connections) {
-  auto listener = std::make_unique<PipeListener>(widen(path), connections);
+  std::optional<std::wstring> name = platform::utf8_to_wide(path);
+  if (!name) return Failure{platform::os_error_text(ERROR_NO_UNICODE_TRANSLATION)};
+  auto listener = std::make_unique<PipeListener>(std::move(*name), connections);
   Status created = listener->create_instance(true);
   if (!created) return std::move(created).take_failure();
   return std::unique_ptr<Listener>(std::move(listener));
@@ -231,15 +214,5 @@ void prepare_process() {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
 }
 
-std::vector<std::string> command_line_arguments(int, char**) {
-  // The narrow argv is in the ANSI code page; the UTF-16 command line keeps every character.
-  std::vector<std::string> args;
-  int count = 0;
-  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-  if (wide == nullptr) return args;
-  for (int i = 1; i < count; ++i) args.push_back(narrow(wide[i]));
-  LocalFree(wide);
-  return args;
-}
 
 }  // namespace vtm::mock
