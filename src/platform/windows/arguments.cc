@@ -1,33 +1,21 @@
 #include <windows.h>
-// shellapi.h needs windows.h first.
-#include <shellapi.h>
 
 #include <cwchar>
-#include <memory>
+#include <span>
 
 #include "platform/platform.h"
+#include "platform/portable/command_line.h"
 #include "platform/portable/program_arguments.h"
 
 namespace vtm::platform {
 
-namespace {
-struct LocalFreeDeleter {
-  void operator()(LPWSTR* block) const { LocalFree(block); }
-};
-}  // namespace
-
 Result<std::vector<std::string>> arguments() {
-  int count = 0;
-  // The platform's own splitting rules, so arguments arrive as every other program sees them.
-  const std::unique_ptr<LPWSTR[], LocalFreeDeleter> split(
-      CommandLineToArgvW(GetCommandLineW(), &count));
-  if (!split) return Failure{os_error_text(static_cast<int>(GetLastError()))};
-  std::vector<std::u16string> wide;
-  for (int i = 1; i < count; ++i) {
-    const wchar_t* argument = split[i];
-    wide.emplace_back(argument, argument + std::wcslen(argument));
-  }
-  return utf8_arguments(wide);
+  const wchar_t* line = GetCommandLineW();
+  // Split as the C runtime splits argv, so arguments arrive as other console programs see them.
+  const std::vector<std::u16string> split =
+      split_command_line(std::u16string(line, line + std::wcslen(line)));
+  // The first is the program name, which always exists.
+  return utf8_arguments(std::span(split).subspan(1));
 }
 
 }  // namespace vtm::platform
