@@ -65,13 +65,11 @@ Result<FrameBuffer> read_frame(platform::ByteStream& stream) {
   if (n == 0 || n > MAX_RESPONSE_FRAME_BYTES) return Failure{"control response frame size is invalid"};
 
   FrameBuffer frame;
-  // Owned at once; nothrow because a size the machine cannot hold is a failure, not a crash.
-  frame.data.reset(new (std::nothrow) char[n]);
-  if (!frame.data) {
+  // A size the machine cannot hold is a failure, not a crash.
+  if (!frame.allocate(n)) {
     return Failure{"control response of " + std::to_string(n) + " bytes does not fit in memory"};
   }
-  frame.size = n;
-  if (Status s = read_exact(stream, {frame.data.get(), frame.size}); !s) {
+  if (Status s = read_exact(stream, frame.bytes()); !s) {
     return std::move(s).take_failure();
   }
   return frame;

@@ -63,9 +63,9 @@ int run_cli() {
   if (!resolved) return report_failure(resolved.error());
   const JsonValue request =
       build_control_request(resolved.value().command, resolved.value().arguments);
-  Result<JsonValue> response = exchange_control_request(request);
+  Result<ControlResponse> response = exchange_control_request(request);
   if (!response) return report_failure(response.error());
-  return report_response(response.value(), normalised.compact);
+  return report_response(response.value().document, normalised.compact);
 }
 
 }  // namespace vtm

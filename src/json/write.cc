@@ -1,261 +1,302 @@
 #include "json/write.h"
 
+#include <array>
+#include <bit>
 #include <charconv>
-#include <cmath>
 #include <cstring>
-#include <string_view>
 
+#include "json/number.h"
 #include "json/string_scan.h"
 
 namespace vtm {
 
 namespace {
 
-void append_literal(std::string& out, std::string_view text) {
-  out.append(text.data(), text.size());
+using json_detail::FLOAT_TEXT_MAX;
+
+// Line feeds and indentation come from one prepared run: a line feed, then the two spaces per
+// level that the deepest document needs.
+constexpr std::size_t MAX_LEVEL = 128;
+constexpr auto LINE_AND_INDENT = [] {
+  std::array<char, 1 + 2 * MAX_LEVEL> run{};
+  run[0] = '\n';
+  for (std::size_t i = 1; i < run.size(); ++i) run[i] = ' ';
+  return run;
+}();
+
+// Plain strings at least this long are referenced where they lie rather than copied: a
+// screenshot's base64 text goes out straight from the response frame.
+constexpr std::size_t BORROW_MIN_BYTES = 64 * 1024;
+
+// Output into a std::string that grows as needed.
+struct StringSink {
+  std::string& s;
+  void put(char c) { s.push_back(c); }
+  void put(const char* p, std::size_t n) { s.append(p, n); }
+  char* room(std::size_t n) {
+    const std::size_t at = s.size();
+    s.resize(at + n);
+    return s.data() + at;
+  }
+  void commit(char* end) { s.resize(static_cast<std::size_t>(end - s.data())); }
+  void plain_string(std::string_view text) {
+    s.reserve(s.size() + text.size() + 2);
+    put('"');
+    put(text.data(), text.size());
+    put('"');
+  }
+};
+
+// Output into a buffer sized beforehand, so no write checks for room.
+struct BufferSink {
+  char* o;
+  char* piece_begin;
+  std::vector<std::string_view>& pieces;
+
+  void put(char c) { *o++ = c; }
+  void put(const char* p, std::size_t n) {
+    std::memcpy(o, p, n);
+    o += n;
+  }
+  char* room(std::size_t) { return o; }
+  void commit(char* end) { o = end; }
+  void plain_string(std::string_view text) {
+    if (text.size() < BORROW_MIN_BYTES) {
+      put('"');
+      put(text.data(), text.size());
+      put('"');
+      return;
+    }
+    put('"');
+    finish_piece();
+    pieces.push_back(text);
+    put('"');
+  }
+  void finish_piece() {
+    if (o != piece_begin) pieces.emplace_back(piece_begin, static_cast<std::size_t>(o - piece_begin));
+    piece_begin = o;
+  }
+};
+
+template <class Sink>
+void put_line(Sink& out, int level) {
+  out.put(LINE_AND_INDENT.data(), 1 + 2 * static_cast<std::size_t>(level));
 }
 
-void append_escape(std::string& out, unsigned char c) {
+template <class Sink>
+void put_escape(Sink& out, unsigned char c) {
   switch (c) {
     case '"':
-      append_literal(out, "\\\"");
-      return;
+      return out.put("\\\"", 2);
     case '\\':
-      append_literal(out, "\\\\");
-      return;
+      return out.put("\\\\", 2);
     case 0x08:
-      append_literal(out, "\\b");
-      return;
+      return out.put("\\b", 2);
     case 0x09:
-      append_literal(out, "\\t");
-      return;
+      return out.put("\\t", 2);
     case 0x0A:
-      append_literal(out, "\\n");
-      return;
+      return out.put("\\n", 2);
     case 0x0C:
-      append_literal(out, "\\f");
-      return;
+      return out.put("\\f", 2);
     case 0x0D:
-      append_literal(out, "\\r");
-      return;
+      return out.put("\\r", 2);
     default: {
-      static constexpr char kHex[] = "0123456789abcdef";
-      const char escape[6] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0xF]};
-      out.append(escape, 6);
-      return;
+      static constexpr char HEX[] = "0123456789abcdef";
+      const char escape[6] = {'\\', 'u', '0', '0', HEX[c >> 4], HEX[c & 0xF]};
+      return out.put(escape, 6);
     }
   }
 }
 
-void append_string(std::string& out, std::string_view s) {
-  // Room for the common case (nothing to escape) in one step, with headroom so that a large
-  // string is not followed by a regrowth that copies it again.
-  const std::size_t need = out.size() + s.size() + 2;
-  if (need > out.capacity()) out.reserve(need + need / 2);
-  out.push_back('"');
+// Any string: runs that need no escaping go out in bulk.
+template <class Sink>
+void put_escaped_string(Sink& out, std::string_view s) {
+  out.put('"');
   const char* p = s.data();
   const char* const end = p + s.size();
   while (true) {
     unsigned high = 0;
     const char* q = json_detail::find_string_special(p, end, high);
-    out.append(p, q);
+    out.put(p, static_cast<std::size_t>(q - p));
     if (q == end) break;
-    append_escape(out, static_cast<unsigned char>(*q));
+    put_escape(out, static_cast<unsigned char>(*q));
     p = q + 1;
   }
-  out.push_back('"');
+  out.put('"');
 }
 
-template <class Int>
-void append_integer(std::string& out, Int v) {
+template <class Sink, class Int>
+void put_integer(Sink& out, Int v) {
   char buf[24];
   const auto r = std::to_chars(buf, buf + sizeof buf, v);
-  out.append(buf, r.ptr);
+  out.put(buf, static_cast<std::size_t>(r.ptr - buf));
 }
 
-void append_scalar(std::string& out, const JsonValue& value) {
-  switch (value.kind()) {
-    case JsonValue::Kind::Null:
-      append_literal(out, "null");
-      return;
-    case JsonValue::Kind::Bool:
-      append_literal(out, value.as_bool() ? "true" : "false");
-      return;
-    case JsonValue::Kind::Unsigned:
-      append_integer(out, value.as_u64());
-      return;
-    case JsonValue::Kind::Negative:
-      append_integer(out, value.as_i64());
-      return;
-    case JsonValue::Kind::Float:
-      append_float_text(out, value.as_double());
-      return;
-    case JsonValue::Kind::String:
-      append_string(out, value.as_string());
-      return;
-    case JsonValue::Kind::Array:
-    case JsonValue::Kind::Object:
-      return;
+template <class Sink>
+void put_float(Sink& out, double v) {
+  char* at = out.room(FLOAT_TEXT_MAX);
+  out.commit(json_detail::write_float_text(at, v));
+}
+
+// The owning tree.
+struct TreeSource {
+  using Ref = const JsonValue*;
+  static bool is_array(Ref v) { return v->kind() == JsonValue::Kind::Array; }
+  static bool is_object(Ref v) { return v->kind() == JsonValue::Kind::Object; }
+  static bool is_empty(Ref v) {
+    return is_array(v) ? v->as_array().empty() : v->as_object().empty();
   }
-}
-
-void write_compact(std::string& out, const JsonValue& value) {
-  switch (value.kind()) {
-    case JsonValue::Kind::Array: {
-      out.push_back('[');
-      bool first = true;
-      for (const JsonValue& element : value.as_array()) {
-        if (!first) out.push_back(',');
-        first = false;
-        write_compact(out, element);
-      }
-      out.push_back(']');
-      return;
-    }
-    case JsonValue::Kind::Object: {
-      out.push_back('{');
-      bool first = true;
-      for (const JsonMember& member : value.as_object().members()) {
-        if (!first) out.push_back(',');
-        first = false;
-        append_string(out, member.first);
-        out.push_back(':');
-        write_compact(out, member.second);
-      }
-      out.push_back('}');
-      return;
-    }
-    default:
-      append_scalar(out, value);
-      return;
+  template <class F>
+  static void for_each_element(Ref v, F&& f) {
+    for (const JsonValue& e : v->as_array()) f(&e);
   }
-}
-
-void append_line_and_indent(std::string& out, std::size_t level) {
-  out.push_back('\n');
-  out.append(2 * level, ' ');
-}
-
-void write_indented(std::string& out, const JsonValue& value, std::size_t level) {
-  switch (value.kind()) {
-    case JsonValue::Kind::Array: {
-      const JsonArray& array = value.as_array();
-      if (array.empty()) {
-        append_literal(out, "[]");
+  template <class F>
+  static void for_each_member(Ref v, F&& f) {
+    for (const JsonMember& m : v->as_object().members()) f(std::string_view(m.first), &m.second);
+  }
+  template <class Sink>
+  static void put_key(Sink& out, std::string_view key) {
+    put_escaped_string(out, key);
+  }
+  template <class Sink>
+  static void put_scalar(Sink& out, Ref v) {
+    switch (v->kind()) {
+      case JsonValue::Kind::Null:
+        return out.put("null", 4);
+      case JsonValue::Kind::Bool:
+        return v->as_bool() ? out.put("true", 4) : out.put("false", 5);
+      case JsonValue::Kind::Unsigned:
+        return put_integer(out, v->as_u64());
+      case JsonValue::Kind::Negative:
+        return put_integer(out, v->as_i64());
+      case JsonValue::Kind::Float:
+        return put_float(out, v->as_double());
+      case JsonValue::Kind::String:
+        return put_escaped_string(out, v->as_string());
+      case JsonValue::Kind::Array:
+      case JsonValue::Kind::Object:
         return;
-      }
-      out.push_back('[');
-      bool first = true;
-      for (const JsonValue& element : array) {
-        if (!first) out.push_back(',');
-        first = false;
-        append_line_and_indent(out, level + 1);
-        write_indented(out, element, level + 1);
-      }
-      append_line_and_indent(out, level);
-      out.push_back(']');
-      return;
     }
-    case JsonValue::Kind::Object: {
-      const JsonObject& object = value.as_object();
-      if (object.empty()) {
-        append_literal(out, "{}");
-        return;
-      }
-      out.push_back('{');
-      bool first = true;
-      for (const JsonMember& member : object.members()) {
-        if (!first) out.push_back(',');
-        first = false;
-        append_line_and_indent(out, level + 1);
-        append_string(out, member.first);
-        append_literal(out, ": ");
-        write_indented(out, member.second, level + 1);
-      }
-      append_line_and_indent(out, level);
-      out.push_back('}');
-      return;
-    }
-    default:
-      append_scalar(out, value);
-      return;
   }
+};
+
+// The borrowed document: integers and plain strings go out as their text.
+struct DocumentSource {
+  using Ref = std::uint32_t;
+  using Tag = JsonDocument::Tag;
+  const JsonDocument& doc;
+
+  bool is_array(Ref i) const { return doc.node(i).tag() == Tag::Array; }
+  bool is_object(Ref i) const {
+    const Tag t = doc.node(i).tag();
+    return t == Tag::Object || t == Tag::OrderedObject;
+  }
+  bool is_empty(Ref i) const { return doc.is_empty_container(i); }
+  template <class F>
+  void for_each_element(Ref i, F&& f) const {
+    doc.for_each_element(i, f);
+  }
+  template <class F>
+  void for_each_member(Ref i, F&& f) const {
+    doc.for_each_member(i, [&](std::uint32_t k) { f(k, k + 1); });
+  }
+  template <class Sink>
+  void put_key(Sink& out, Ref k) const {
+    put_string(out, k);
+  }
+  template <class Sink>
+  void put_string(Sink& out, Ref i) const {
+    if (doc.node(i).tag() == Tag::String) return out.plain_string(doc.text_at(i));
+    put_escaped_string(out, doc.text_at(i));
+  }
+  template <class Sink>
+  void put_scalar(Sink& out, Ref i) const {
+    switch (doc.node(i).tag()) {
+      case Tag::Null:
+        return out.put("null", 4);
+      case Tag::True:
+        return out.put("true", 4);
+      case Tag::False:
+        return out.put("false", 5);
+      case Tag::Unsigned:
+      case Tag::Negative: {
+        const std::string_view digits = doc.text_at(i);
+        return out.put(digits.data(), digits.size());
+      }
+      case Tag::Zero:
+        return out.put("0.0", 3);
+      case Tag::NegativeZero:
+        return out.put("-0.0", 4);
+      case Tag::ShortFloat: {
+        const std::uint64_t packed = doc.payload_at(i + 1);
+        char* at = out.room(FLOAT_TEXT_MAX);
+        return out.commit(json_detail::write_short_float_text(
+            at, packed & ((std::uint64_t{1} << 50) - 1),
+            static_cast<std::int32_t>((packed >> 50) & 0x3F) - json_detail::SHORT_EXPONENT_LIMIT,
+            (packed >> 56) != 0));
+      }
+      case Tag::Float:
+        return put_float(out, std::bit_cast<double>(doc.payload_at(i + 1)));
+      case Tag::String:
+      case Tag::EscapedString:
+        return put_string(out, i);
+      case Tag::Array:
+      case Tag::Object:
+      case Tag::OrderedObject:
+        return;
+    }
+  }
+};
+
+// Both forms over either source: the separators and indentation are written once.
+template <bool Indent, class Source, class Sink>
+void put_value(const Source& source, Sink& out, typename Source::Ref v, int level) {
+  const bool array = source.is_array(v);
+  if (!array && !source.is_object(v)) return source.put_scalar(out, v);
+  if (source.is_empty(v)) return array ? out.put("[]", 2) : out.put("{}", 2);
+  out.put(array ? '[' : '{');
+  bool first = true;
+  const auto separate = [&] {
+    if (!first) out.put(',');
+    first = false;
+    if constexpr (Indent) put_line(out, level + 1);
+  };
+  if (array) {
+    source.for_each_element(v, [&](typename Source::Ref e) {
+      separate();
+      put_value<Indent>(source, out, e, level + 1);
+    });
+  } else {
+    source.for_each_member(v, [&](const auto& key, typename Source::Ref value) {
+      separate();
+      source.put_key(out, key);
+      if constexpr (Indent) {
+        out.put(": ", 2);
+      } else {
+        out.put(':');
+      }
+      put_value<Indent>(source, out, value, level + 1);
+    });
+  }
+  if constexpr (Indent) put_line(out, level);
+  out.put(array ? ']' : '}');
 }
 
 }  // namespace
 
 void append_float_text(std::string& out, double value) {
-  if (!std::isfinite(value)) {
-    append_literal(out, "null");
-    return;
-  }
-  if (value == 0.0) {
-    append_literal(out, std::signbit(value) ? "-0.0" : "0.0");
-    return;
-  }
-  // Shortest round-trip digits (nearest on ties) in the form [-]d[.ddd]e(+|-)xx, then laid out
-  // anew: fixed for decimal exponents -5..15, exponent notation otherwise.
-  char sci[40];
-  const auto r = std::to_chars(sci, sci + sizeof sci, value, std::chars_format::scientific);
-  const char* p = sci;
-  char buf[48];
-  char* o = buf;
-  if (*p == '-') {
-    *o++ = '-';
-    ++p;
-  }
-  char digits[20];
-  int k = 0;
-  digits[k++] = *p++;
-  if (*p == '.') {
-    ++p;
-    while (*p != 'e') digits[k++] = *p++;
-  }
-  ++p;  // 'e'
-  const bool negative_exponent = *p == '-';
-  ++p;
-  int e = 0;
-  while (p < r.ptr) e = e * 10 + (*p++ - '0');
-  if (negative_exponent) e = -e;
-
-  if (e >= -5 && e <= 15) {
-    if (e < 0) {
-      *o++ = '0';
-      *o++ = '.';
-      for (int i = 0; i < -e - 1; ++i) *o++ = '0';
-      std::memcpy(o, digits, static_cast<std::size_t>(k));
-      o += k;
-    } else if (e < k - 1) {
-      std::memcpy(o, digits, static_cast<std::size_t>(e + 1));
-      o += e + 1;
-      *o++ = '.';
-      std::memcpy(o, digits + e + 1, static_cast<std::size_t>(k - e - 1));
-      o += k - e - 1;
-    } else {
-      std::memcpy(o, digits, static_cast<std::size_t>(k));
-      o += k;
-      for (int i = 0; i < e - k + 1; ++i) *o++ = '0';
-      *o++ = '.';
-      *o++ = '0';
-    }
-  } else {
-    *o++ = digits[0];
-    if (k > 1) {
-      *o++ = '.';
-      std::memcpy(o, digits + 1, static_cast<std::size_t>(k - 1));
-      o += k - 1;
-    }
-    *o++ = 'e';
-    *o++ = e < 0 ? '-' : '+';
-    o = std::to_chars(o, buf + sizeof buf, e < 0 ? -e : e).ptr;
-  }
-  out.append(buf, o);
+  StringSink sink{out};
+  put_float(sink, value);
 }
 
-void append_compact_text(std::string& out, const JsonValue& value) { write_compact(out, value); }
+void append_compact_text(std::string& out, const JsonValue& value) {
+  StringSink sink{out};
+  put_value<false>(TreeSource{}, sink, &value, 0);
+}
 
 void append_indented_text(std::string& out, const JsonValue& value) {
-  write_indented(out, value, 0);
+  StringSink sink{out};
+  put_value<true>(TreeSource{}, sink, &value, 0);
 }
 
 std::string to_compact_text(const JsonValue& value) {
@@ -268,6 +309,36 @@ std::string to_indented_text(const JsonValue& value) {
   std::string out;
   append_indented_text(out, value);
   return out;
+}
+
+std::size_t DocumentText::size() const {
+  std::size_t n = 0;
+  for (std::string_view p : pieces) n += p.size();
+  return n;
+}
+
+std::string DocumentText::joined() const {
+  std::string out;
+  out.reserve(size());
+  for (std::string_view p : pieces) out.append(p.data(), p.size());
+  return out;
+}
+
+DocumentText render_document(const JsonDocument& document, bool compact, bool final_line_feed,
+                             std::pmr::memory_resource* memory) {
+  const std::size_t bound =
+      (compact ? document.compact_bound() : document.indented_bound()) + 1;
+  DocumentText text{json_detail::PodBuffer<char>(memory, bound), {}};
+  BufferSink sink{text.buffer.data(), text.buffer.data(), text.pieces};
+  const DocumentSource source{document};
+  if (compact) {
+    put_value<false>(source, sink, 0, 0);
+  } else {
+    put_value<true>(source, sink, 0, 0);
+  }
+  if (final_line_feed) sink.put('\n');
+  sink.finish_piece();
+  return text;
 }
 
 }  // namespace vtm

@@ -1,7 +1,13 @@
 #pragma once
+#include <cstddef>
+#include <memory_resource>
 #include <string>
+#include <string_view>
+#include <vector>
 
+#include "json/document.h"
 #include "json/json_value.h"
+#include "json/pod_buffer.h"
 
 namespace vtm {
 
@@ -14,5 +20,20 @@ void append_indented_text(std::string& out, const JsonValue& value);
 
 // The shortest round-trip text of a finite double in the fixed/exponent layout ("1.0", "1e+16").
 void append_float_text(std::string& out, double value);
+
+// A document's written form, complete, as pieces in order: stretches of one buffer filled
+// without reallocation, and long plain strings borrowed from the document's text instead of
+// copied. Valid while the document's text lives.
+struct DocumentText {
+  json_detail::PodBuffer<char> buffer;
+  std::vector<std::string_view> pieces;
+
+  std::size_t size() const;
+  std::string joined() const;
+};
+
+// The compact or indented form of the document, with one final line feed when asked.
+DocumentText render_document(const JsonDocument& document, bool compact, bool final_line_feed,
+                             std::pmr::memory_resource* memory = std::pmr::get_default_resource());
 
 }  // namespace vtm

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <memory_resource>
 #include <optional>
 #include <span>
 #include <string>
@@ -32,6 +33,8 @@ struct WriteOutcome {
 
 // Writes all bytes to the stream. NoStream: the process has no such stream (text dropped).
 WriteOutcome write_std(StdStream stream, std::string_view bytes);
+// The same for a text held in pieces, written in order as one text.
+WriteOutcome write_std(StdStream stream, std::span<const std::string_view> pieces);
 
 // Ends the process at once with this status.
 [[noreturn]] void exit_process(int status);
@@ -60,6 +63,14 @@ class ByteStream {
 
 // Opens an existing bridge endpoint; never creates one. Fails with the platform error text.
 Result<std::unique_ptr<ByteStream>> open_bridge_socket(std::string_view path);
+
+// Memory for large buffers (a response frame, its document and its text): taken from the OS in
+// pages that cost nothing until touched, in large pages where the OS allows it; small sizes
+// come from the ordinary heap. nullptr when there is not enough.
+void* allocate_bulk(std::size_t size) noexcept;
+void release_bulk(void* block, std::size_t size) noexcept;
+// The same as a memory resource (std::bad_alloc when there is not enough).
+std::pmr::memory_resource* bulk_memory();
 
 // "<description> (os error N)" for a platform error code.
 std::string os_error_text(int code);

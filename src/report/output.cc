@@ -5,7 +5,11 @@
 namespace vtm {
 
 void write_output(platform::StdStream stream, std::string_view bytes) {
-  const platform::WriteOutcome outcome = platform::write_std(stream, bytes);
+  write_output(stream, std::span<const std::string_view>(&bytes, 1));
+}
+
+void write_output(platform::StdStream stream, std::span<const std::string_view> pieces) {
+  const platform::WriteOutcome outcome = platform::write_std(stream, pieces);
   if (outcome.kind != platform::WriteOutcome::Kind::Failed) return;
   std::string diagnostic = "failed printing to ";
   diagnostic += stream == platform::StdStream::Out ? "stdout" : "stderr";

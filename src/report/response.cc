@@ -1,6 +1,8 @@
 #include "report/response.h"
 
-#include "json/print.h"
+#include "json/write.h"
+#include "platform/platform.h"
+#include "report/output.h"
 
 namespace vtm {
 
@@ -9,9 +11,16 @@ bool response_succeeded(const JsonValue& response) {
   return success != nullptr && success->kind() == JsonValue::Kind::Bool && success->as_bool();
 }
 
-int report_response(const JsonValue& response, bool compact) {
+bool response_succeeded(const JsonDocument& response) {
+  const std::optional<std::uint32_t> success = response.find_root_member("success");
+  return success && response.node(*success).tag() == JsonDocument::Tag::True;
+}
+
+int report_response(const JsonDocument& response, bool compact) {
   const int status = response_succeeded(response) ? 0 : 1;
-  print_json(response, compact);
+  // Complete before anything is written: a text that cannot be allocated prints nothing.
+  const DocumentText text = render_document(response, compact, true, platform::bulk_memory());
+  write_output(platform::StdStream::Out, text.pieces);
   return status;
 }
 

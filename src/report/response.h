@@ -1,12 +1,14 @@
 #pragma once
+#include "json/document.h"
 #include "json/json_value.h"
 
 namespace vtm {
 
 // True only for an object whose top-level "success" member is the boolean true.
 bool response_succeeded(const JsonValue& response);
+bool response_succeeded(const JsonDocument& response);
 
 // Prints the whole response in the chosen form; returns 0 on success, else 1.
-int report_response(const JsonValue& response, bool compact);
+int report_response(const JsonDocument& response, bool compact);
 
 }  // namespace vtm

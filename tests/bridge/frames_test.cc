@@ -143,7 +143,7 @@ TEST(ReadFrame, AcceptsTheLimitAndReadsItWhole) {
   s.input = frame(MAX_RESPONSE_FRAME_BYTES, std::string(MAX_RESPONSE_FRAME_BYTES, ' '));
   Result<FrameBuffer> r = read_frame(s);
   ASSERT_TRUE(r.ok()) << r.error();
-  EXPECT_EQ(r.value().size, MAX_RESPONSE_FRAME_BYTES);
+  EXPECT_EQ(r.value().view().size(), MAX_RESPONSE_FRAME_BYTES);
 }
 
 // A request whose encoding is exactly `size` bytes long.
@@ -159,14 +159,14 @@ TEST(ExchangeOverStream, RequestLimitBoundary) {
     FakeStream s;
     s.input = frame(16, R"({"success":true})");
     const JsonValue request = request_of_size(MAX_REQUEST_FRAME_BYTES);
-    Result<JsonValue> r = exchange_over_stream(s, request);
+    Result<ControlResponse> r = exchange_over_stream(s, request);
     ASSERT_TRUE(r.ok()) << r.error();
     EXPECT_EQ(s.written.size(), MAX_REQUEST_FRAME_BYTES + 4u);
     EXPECT_EQ(s.written.substr(0, 4), std::string("\x00\x40\x00\x00", 4));
   }
   {
     FakeStream s;
-    Result<JsonValue> r = exchange_over_stream(s, request_of_size(MAX_REQUEST_FRAME_BYTES + 1));
+    Result<ControlResponse> r = exchange_over_stream(s, request_of_size(MAX_REQUEST_FRAME_BYTES + 1));
     ASSERT_FALSE(r.ok());
     EXPECT_EQ(r.error(), "control request exceeds the protocol frame limit");
     EXPECT_TRUE(s.written.empty());
@@ -177,7 +177,7 @@ TEST(ExchangeOverStream, RequestLimitBoundary) {
 TEST(ExchangeOverStream, ParseErrorBecomesTheFailure) {
   FakeStream s;
   s.input = frame(8, R"({"a":1}x)");
-  Result<JsonValue> r = exchange_over_stream(s, build_control_request("click", {}));
+  Result<ControlResponse> r = exchange_over_stream(s, build_control_request("click", {}));
   ASSERT_FALSE(r.ok());
   EXPECT_EQ(r.error(), "trailing characters at line 1 column 8");
 }

@@ -76,4 +76,13 @@ WriteOutcome write_std(StdStream stream, std::string_view bytes) {
   return write_file(handle, bytes);
 }
 
+WriteOutcome write_std(StdStream stream, std::span<const std::string_view> pieces) {
+  for (std::string_view piece : pieces) {
+    if (piece.empty()) continue;
+    WriteOutcome outcome = write_std(stream, piece);
+    if (outcome.kind != WriteOutcome::Kind::Written) return outcome;
+  }
+  return {};
+}
+
 }  // namespace vtm::platform

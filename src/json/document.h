@@ -1,0 +1,119 @@
+#pragma once
+// A parsed document that borrows its text. Values sit in one array of 8-byte nodes in text
+// order (a container's node, then its contents); strings and integers are read straight from
+// the text, which must outlive the document. Objects whose keys arrived strictly ascending
+// are kept as they came; the others carry a key order (sorted, the last of equal keys only)
+// in a side array. Freeing the document is one release per array.
+#include <cstddef>
+#include <cstdint>
+#include <memory_resource>
+#include <optional>
+#include <string_view>
+
+#include "json/json_value.h"
+#include "json/pod_buffer.h"
+
+namespace vtm {
+
+class JsonDocument {
+ public:
+  enum class Tag : std::uint8_t {
+    Null,
+    True,
+    False,
+    Unsigned,       // integer; its text is canonical
+    Negative,       // integer; its text is canonical
+    Zero,           // 0.0
+    NegativeZero,   // -0.0
+    ShortFloat,     // next node: packed significand, exponent and sign
+    Float,          // next node: the double's bits
+    String,         // content needs no escaping when written
+    EscapedString,  // content had escapes, resolved in place
+    Array,          // aux: index past the contents
+    Object,         // aux: index past the contents; keys strictly ascending
+    OrderedObject,  // aux: where its key order starts in the order array
+  };
+
+  struct Node {
+    std::uint32_t head;  // tag << 28 | byte offset into the text
+    std::uint32_t aux;   // string or number length, end index, or order index
+
+    Tag tag() const { return static_cast<Tag>(head >> OFFSET_BITS); }
+    std::uint32_t offset() const { return head & OFFSET_MASK; }
+  };
+
+  static constexpr unsigned OFFSET_BITS = 28;
+  static constexpr std::uint32_t OFFSET_MASK = (std::uint32_t{1} << OFFSET_BITS) - 1;
+  // The largest text a document can hold (a response frame is well below it).
+  static constexpr std::size_t MAX_TEXT_BYTES = OFFSET_MASK;
+
+  const char* text() const { return text_; }
+  const Node& node(std::uint32_t i) const { return nodes_[i]; }
+  std::uint32_t node_count() const { return static_cast<std::uint32_t>(nodes_.size()); }
+
+  // Index just past the value at i.
+  std::uint32_t next(std::uint32_t i) const {
+    const Node& n = nodes_[i];
+    switch (n.tag()) {
+      case Tag::ShortFloat:
+      case Tag::Float:
+        return i + 2;
+      case Tag::Array:
+      case Tag::Object:
+        return n.aux;
+      case Tag::OrderedObject:
+        return order_[n.aux];
+      default:
+        return i + 1;
+    }
+  }
+
+  std::string_view text_at(std::uint32_t i) const {
+    const Node& n = nodes_[i];
+    return {text_ + n.offset(), n.aux};
+  }
+  std::uint64_t payload_at(std::uint32_t i) const {
+    return std::uint64_t{nodes_[i].head} | (std::uint64_t{nodes_[i].aux} << 32);
+  }
+
+  // Calls f(key_index) for each member in key order; the value follows its key at index + 1.
+  template <class F>
+  void for_each_member(std::uint32_t object, F&& f) const {
+    const Node& n = nodes_[object];
+    if (n.tag() == Tag::OrderedObject) {
+      const std::uint32_t count = order_[n.aux + 1];
+      const std::uint32_t* keys = order_.data() + n.aux + 2;
+      for (std::uint32_t k = 0; k < count; ++k) f(keys[k]);
+      return;
+    }
+    for (std::uint32_t k = object + 1; k < n.aux; k = next(k + 1)) f(k);
+  }
+  template <class F>
+  void for_each_element(std::uint32_t array, F&& f) const {
+    for (std::uint32_t i = array + 1; i < nodes_[array].aux; i = next(i)) f(i);
+  }
+  bool is_empty_container(std::uint32_t i) const { return next(i) == i + 1; }
+
+  // The value of the root object's member with that key, if the root is an object and has it.
+  std::optional<std::uint32_t> find_root_member(std::string_view key) const;
+
+  // The same value as an owning tree.
+  JsonValue to_value() const;
+
+  // Upper bounds of the written forms, without the final line feed.
+  std::size_t compact_bound() const { return compact_bound_; }
+  std::size_t indented_bound() const { return compact_bound_ + indent_extra_; }
+
+ private:
+  friend class JsonParser;
+
+  JsonValue value_at(std::uint32_t i) const;
+
+  const char* text_ = nullptr;
+  json_detail::PodBuffer<Node> nodes_;
+  json_detail::PodBuffer<std::uint32_t> order_;  // per ordered object: end, count, key indices
+  std::size_t compact_bound_ = 0;
+  std::size_t indent_extra_ = 0;
+};
+
+}  // namespace vtm

@@ -1,0 +1,55 @@
+#pragma once
+// Number text in both directions: reading the JSON number grammar into one of the held
+// representations (by the fixed lossy float recipe), and writing floats in the fixed/exponent
+// layout. Writing works into caller-sized buffers: FLOAT_TEXT_MAX bytes always suffice.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace vtm::json_detail {
+
+// "-1.2345678901234567e-308": sign, 17 digits, point, marker, sign, three exponent digits.
+inline constexpr std::size_t FLOAT_TEXT_MAX = 24;
+
+// A float given exactly by at most 15 significant digits and a small power of ten: its
+// conversion is one correctly rounded operation, so its shortest round-trip digits are its own
+// digits and its text needs no binary conversion at all.
+inline constexpr std::uint64_t SHORT_SIGNIFICAND_LIMIT = 1'000'000'000'000'000;  // 10^15
+inline constexpr int SHORT_EXPONENT_LIMIT = 22;  // 10^22 is the largest exact power of ten
+
+struct NumberScan {
+  enum class Kind : std::uint8_t {
+    Unsigned,    // value: the integer; its text is canonical
+    Negative,    // value: the integer as two's complement; its text is canonical
+    Zero,        // a float zero; negative says which
+    ShortFloat,  // value: significand (nonzero, below 10^15), exponent within +-22
+    Float,       // value: the bits of the double
+    Error,
+  };
+  enum class Error : std::uint8_t { EofWhileParsingValue, InvalidNumber, NumberOutOfRange };
+
+  Kind kind = Kind::Unsigned;
+  bool negative = false;
+  Error error = Error::InvalidNumber;
+  std::int32_t exponent = 0;
+  std::uint64_t value = 0;
+  // Just past the number, or the error position (end of input for the EOF error).
+  const char* end = nullptr;
+};
+
+// p is at "-" or a digit, p < end.
+NumberScan scan_number(const char* p, const char* end);
+
+// significand x 10^exponent by the fixed recipe (nearest-binary64 power table, repeated
+// division by 1e308 beyond it); false when the result would be infinite.
+bool f64_from_parts(std::uint64_t significand, std::int32_t exponent, double& out);
+
+// The shortest round-trip text of a finite double ("1.0", "1e+16", "-0.0"); null for NaN and
+// infinities. Returns the end of what was written.
+char* write_float_text(char* out, double value);
+
+// The text of a ShortFloat straight from its digits.
+char* write_short_float_text(char* out, std::uint64_t significand, std::int32_t exponent,
+                             bool negative);
+
+}  // namespace vtm::json_detail
