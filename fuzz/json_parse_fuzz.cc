@@ -157,6 +157,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const vtm::JsonValue& value = parsed.value();
   const std::string compact = vtm::to_compact_text(value);
   const std::string indented = vtm::to_indented_text(value);
+  // The borrowed document writes the same bytes as the tree, within the room it sized.
+  std::string text(input);
+  const vtm::Result<vtm::JsonDocument> document = vtm::parse_document(text);
+  if (!document.ok()) fail();
+  for (const bool compact_form : {true, false}) {
+    const vtm::DocumentText rendered = vtm::render_document(document.value(), compact_form, true);
+    if (rendered.size() > rendered.buffer.capacity() + text.size()) fail();
+    if (rendered.joined() != (compact_form ? compact : indented) + '\n') fail();
+  }
   if (compact.find('\n') != std::string::npos) fail();
   const vtm::Result<vtm::JsonValue> from_compact = vtm::parse_json(compact);
   const vtm::Result<vtm::JsonValue> from_indented = vtm::parse_json(indented);
