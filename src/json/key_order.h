@@ -1,7 +1,9 @@
 #pragma once
 // Stable ordering of object members by key, shared by JsonObject::from_unsorted and the parser.
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -11,46 +13,80 @@ namespace vtm::json_detail {
 
 inline bool key_equal(std::string_view a, std::string_view b) { return a == b; }
 
-// Fills order[0..n) with a stable ordering of the members by key_at(i). Insertion sort for the
-// small objects that dominate real documents (no allocation, few comparisons), merge sort
-// beyond. Of equal keys the last in order is the one to keep.
-template <class KeyAt>
-void stable_key_order(std::uint32_t* order, std::uint32_t n, const KeyAt& key_at) {
-  for (std::uint32_t i = 0; i < n; ++i) order[i] = i;
-  if (n < 2) return;
-  if (n <= 32) {
-    for (std::uint32_t i = 1; i < n; ++i) {
-      const std::uint32_t idx = order[i];
-      const std::string_view k = key_at(idx);
-      std::uint32_t j = i;
-      while (j > 0 && key_less(k, key_at(order[j - 1]))) {
-        order[j] = order[j - 1];
-        --j;
-      }
-      order[j] = idx;
-    }
-    return;
+// The first eight bytes of a key as a big-endian number, zero-padded: when two prefixes
+// differ they order the keys as key_less does (a key that ends early has a zero where the
+// other has a byte, and a shorter key sorts first); only equal prefixes need the full keys.
+// Eight bytes are read at once when the caller says they are there to read.
+inline std::uint64_t key_prefix(std::string_view key, const char* readable_end) {
+  std::uint64_t v = 0;
+  if (readable_end - key.data() >= 8) {
+    std::memcpy(&v, key.data(), 8);
+    if constexpr (std::endian::native == std::endian::little) v = __builtin_bswap64(v);
+    if (key.size() < 8) v &= ~(~std::uint64_t{0} >> (8 * key.size()));
+    return v;
   }
-  std::stable_sort(order, order + n, [&](std::uint32_t a, std::uint32_t b) {
-    return key_less(key_at(a), key_at(b));
-  });
+  for (std::size_t i = 0; i < key.size(); ++i) {
+    v |= std::uint64_t{static_cast<unsigned char>(key[i])} << (56 - 8 * i);
+  }
+  return v;
+}
+inline std::uint64_t key_prefix(std::string_view key) {
+  return key_prefix(key, key.data() + key.size());
+}
+
+inline bool key_less_by_prefix(std::uint64_t pa, std::string_view a, std::uint64_t pb,
+                               std::string_view b) {
+  if (pa != pb) return pa < pb;
+  return key_less(a, b);
 }
 
 // Calls keep(i) for each member index in key order, skipping all but the last of equal keys.
-template <class KeyAt, class Keep>
-void for_each_last_in_key_order(std::uint32_t n, const KeyAt& key_at, const Keep& keep) {
-  std::uint32_t small[32];
-  std::vector<std::uint32_t> large;
-  std::uint32_t* order = small;
+// prefix_at(i) is key_prefix of key_at(i). Insertion sort for the small objects that dominate
+// real documents (no allocation, few comparisons), merge sort beyond; stable either way.
+template <class KeyAt, class PrefixAt, class Keep>
+void for_each_last_in_key_order(std::uint32_t n, const KeyAt& key_at, const PrefixAt& prefix_at,
+                                const Keep& keep) {
+  struct Entry {
+    std::uint64_t prefix;
+    std::uint32_t index;
+  };
+  Entry small[32];
+  std::vector<Entry> large;
+  Entry* entries = small;
   if (n > 32) {
     large.resize(n);
-    order = large.data();
+    entries = large.data();
   }
-  stable_key_order(order, n, key_at);
+  for (std::uint32_t i = 0; i < n; ++i) entries[i] = Entry{prefix_at(i), i};
+  const auto less = [&](const Entry& a, const Entry& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    return key_less(key_at(a.index), key_at(b.index));
+  };
+  if (n > 32) {
+    std::stable_sort(entries, entries + n, less);
+  } else {
+    for (std::uint32_t i = 1; i < n; ++i) {
+      const Entry e = entries[i];
+      std::uint32_t j = i;
+      while (j > 0 && less(e, entries[j - 1])) {
+        entries[j] = entries[j - 1];
+        --j;
+      }
+      entries[j] = e;
+    }
+  }
   for (std::uint32_t i = 0; i < n; ++i) {
-    if (i + 1 < n && key_equal(key_at(order[i]), key_at(order[i + 1]))) continue;
-    keep(order[i]);
+    if (i + 1 < n && entries[i].prefix == entries[i + 1].prefix &&
+        key_equal(key_at(entries[i].index), key_at(entries[i + 1].index))) {
+      continue;
+    }
+    keep(entries[i].index);
   }
+}
+template <class KeyAt, class Keep>
+void for_each_last_in_key_order(std::uint32_t n, const KeyAt& key_at, const Keep& keep) {
+  for_each_last_in_key_order(
+      n, key_at, [&](std::uint32_t i) { return key_prefix(key_at(i)); }, keep);
 }
 
 }  // namespace vtm::json_detail

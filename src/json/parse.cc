@@ -141,6 +141,7 @@ class JsonParser {
     std::uint32_t key_base;  // where this object's member keys start in keys_
     bool is_object;
     bool ordered;  // keys not strictly ascending: sort when it closes
+    std::uint64_t last_prefix;  // of the last key, while they ascend
   };
 
   bool fail(ParseError e, const char* at) {
@@ -405,7 +406,7 @@ bool JsonParser::parse_number() {
 bool JsonParser::open_container(bool is_object) {
   if (depth_ == MAX_OPEN) return fail(ParseError::RecursionLimitExceeded, p_ + 1);
   open_[depth_++] = Open{doc_.node_count(), static_cast<std::uint32_t>(keys_.size()), is_object,
-                         false};
+                         false, 0};
   put(is_object ? Tag::Object : Tag::Array, p_, 0);
   ++p_;
   return true;
@@ -422,15 +423,15 @@ void JsonParser::close_array() {
 void JsonParser::note_key() {
   Open& open = open_[depth_ - 1];
   const std::uint32_t key = doc_.node_count() - 1;
-  if (!open.ordered && keys_.size() > open.key_base) {
-    const std::string_view a = doc_.text_at(keys_[keys_.size() - 1]);
-    const std::string_view b = doc_.text_at(key);
-    // Distinct first bytes settle most pairs without the full comparison.
-    const bool ascending =
-        !a.empty() && !b.empty() && a[0] != b[0]
-            ? static_cast<unsigned char>(a[0]) < static_cast<unsigned char>(b[0])
-            : key_less(a, b);
-    if (!ascending) open.ordered = true;
+  if (!open.ordered) {
+    const std::string_view text = doc_.text_at(key);
+    const std::uint64_t prefix = json_detail::key_prefix(text, end_);
+    if (keys_.size() > open.key_base &&
+        !json_detail::key_less_by_prefix(open.last_prefix, doc_.text_at(keys_[keys_.size() - 1]),
+                                         prefix, text)) {
+      open.ordered = true;
+    }
+    open.last_prefix = prefix;
   }
   keys_.push_back(key);
   indent_extra_ += 2 + 2 * static_cast<std::size_t>(depth_);
@@ -453,6 +454,7 @@ void JsonParser::close_object() {
     // Of equal keys the last one in text order wins.
     json_detail::for_each_last_in_key_order(
         n, [&](std::uint32_t i) { return doc_.text_at(keys[i]); },
+        [&](std::uint32_t i) { return json_detail::key_prefix(doc_.text_at(keys[i]), end_); },
         [&](std::uint32_t i) { doc_.order_[start + 2 + kept++] = keys[i]; });
     doc_.order_[start + 1] = kept;
     doc_.order_.resize_down(start + 2 + kept);
