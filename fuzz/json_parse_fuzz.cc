@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "json/json_value.h"
+#include "json/number.h"
 #include "json/parse.h"
 #include "json/write.h"
 
@@ -147,8 +148,24 @@ bool has_huge_float(const vtm::JsonValue& v) {
 
 }  // namespace
 
+// The quick number road must agree with the full recipe on everything it accepts.
+void check_number_roads(std::string_view input) {
+  using vtm::json_detail::NumberScan;
+  if (input.empty() || (input[0] != '-' && (input[0] < '0' || input[0] > '9'))) return;
+  const char* const end = input.data() + input.size();
+  const NumberScan quick = vtm::json_detail::scan_number(input.data(), end);
+  const NumberScan full = vtm::json_detail::scan_number_exactly(input.data(), end);
+  if (quick.kind != full.kind || quick.end != full.end || quick.negative != full.negative) fail();
+  if (quick.kind == NumberScan::Kind::Error ? quick.error != full.error
+                                            : (quick.value != full.value ||
+                                               quick.exponent != full.exponent)) {
+    fail();
+  }
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
+  check_number_roads(input);
   const vtm::Result<vtm::JsonValue> parsed = vtm::parse_json(input);
   if (!parsed.ok()) {
     check_failure(input, parsed.error());

@@ -138,45 +138,69 @@ NumberScan scan_float(const char* p, const char* end, bool negative, std::uint64
 }
 
 // Digits d[0..k) with decimal exponent e (value d.ddd x 10^e) in the fixed layout for
-// exponents -5..15 and the exponent layout otherwise.
+// exponents -5..15 and the exponent layout otherwise. digits holds 32 readable bytes and out
+// FLOAT_TEXT_ROOM bytes of room: copies move whole blocks and the end pointer trims them.
 char* layout_float(char* o, const char* digits, int k, int e, bool negative) {
-  if (negative) *o++ = '-';
+  const auto copy32 = [](char* to, const char* from) { std::memcpy(to, from, 32); };
+  *o = '-';
+  o += negative ? 1 : 0;
   if (e >= -5 && e <= 15) {
     if (e < 0) {
-      *o++ = '0';
-      *o++ = '.';
-      for (int i = 0; i < -e - 1; ++i) *o++ = '0';
-      std::memcpy(o, digits, static_cast<std::size_t>(k));
+      std::memcpy(o, "0.00000", 8);
+      o += 1 - e;
+      copy32(o, digits);
       return o + k;
     }
     if (e < k - 1) {
-      std::memcpy(o, digits, static_cast<std::size_t>(e + 1));
+      copy32(o, digits);
       o += e + 1;
-      *o++ = '.';
-      std::memcpy(o, digits + e + 1, static_cast<std::size_t>(k - e - 1));
-      return o + (k - e - 1);
+      copy32(o + 1, digits + e + 1);
+      *o = '.';
+      return o + 1 + (k - e - 1);
     }
-    std::memcpy(o, digits, static_cast<std::size_t>(k));
+    copy32(o, digits);
     o += k;
-    for (int i = 0; i < e - k + 1; ++i) *o++ = '0';
-    *o++ = '.';
-    *o++ = '0';
-    return o;
+    std::memcpy(o, "0000000000000000", 16);
+    o += e - k + 1;
+    std::memcpy(o, ".0", 2);
+    return o + 2;
   }
-  *o++ = digits[0];
-  if (k > 1) {
-    *o++ = '.';
-    std::memcpy(o, digits + 1, static_cast<std::size_t>(k - 1));
-    o += k - 1;
-  }
+  o[0] = digits[0];
+  o[1] = '.';
+  copy32(o + 2, digits + 1);
+  o += k > 1 ? k + 1 : 1;
   *o++ = 'e';
   *o++ = e < 0 ? '-' : '+';
   return std::to_chars(o, o + 4, e < 0 ? -e : e).ptr;
 }
 
+constexpr char DIGIT_PAIRS[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// The decimal digits of v (below 10^16) at the start of out; returns their count.
+int put_digits(char* out, std::uint64_t v) {
+  int k = 1;
+  for (std::uint64_t p = 10; k < 16 && v >= p; p *= 10) ++k;
+  char* o = out + k;
+  while (v >= 100) {
+    o -= 2;
+    std::memcpy(o, DIGIT_PAIRS + 2 * (v % 100), 2);
+    v /= 100;
+  }
+  if (v >= 10) {
+    o -= 2;
+    std::memcpy(o, DIGIT_PAIRS + 2 * v, 2);
+  } else {
+    *--o = static_cast<char>('0' + v);
+  }
+  return k;
+}
+
 }  // namespace
 
-NumberScan scan_number(const char* p, const char* end) {
+NumberScan scan_number_exactly(const char* p, const char* end) {
   bool negative = false;
   if (*p == '-') {
     negative = true;
@@ -264,7 +288,7 @@ char* write_float_text(char* out, double value) {
   char sci[40];
   const char* const sci_end =
       std::to_chars(sci, sci + sizeof sci, std::fabs(value), std::chars_format::scientific).ptr;
-  char digits[20];
+  char digits[48] = {};
   const char* p = sci;
   int k = 0;
   digits[k++] = *p++;
@@ -282,11 +306,13 @@ char* write_float_text(char* out, double value) {
 
 char* write_short_float_text(char* out, std::uint64_t significand, std::int32_t exponent,
                              bool negative) {
-  char digits[20];
-  int k = static_cast<int>(std::to_chars(digits, digits + sizeof digits, significand).ptr - digits);
-  const int e = k - 1 + exponent;
-  while (digits[k - 1] == '0') --k;
-  return layout_float(out, digits, k, e, negative);
+  while (significand % 10 == 0) {
+    significand /= 10;
+    ++exponent;
+  }
+  char digits[48] = {};
+  const int k = put_digits(digits, significand);
+  return layout_float(out, digits, k, k - 1 + exponent, negative);
 }
 
 }  // namespace vtm::json_detail

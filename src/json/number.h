@@ -1,7 +1,8 @@
 #pragma once
 // Number text in both directions: reading the JSON number grammar into one of the held
 // representations (by the fixed lossy float recipe), and writing floats in the fixed/exponent
-// layout. Writing works into caller-sized buffers: FLOAT_TEXT_MAX bytes always suffice.
+// layout. Writing works into caller-sized buffers: the text is at most FLOAT_TEXT_MAX bytes,
+// and the writers need FLOAT_TEXT_ROOM bytes of room (they copy in fixed-size blocks).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,6 +11,7 @@ namespace vtm::json_detail {
 
 // "-1.2345678901234567e-308": sign, 17 digits, point, marker, sign, three exponent digits.
 inline constexpr std::size_t FLOAT_TEXT_MAX = 24;
+inline constexpr std::size_t FLOAT_TEXT_ROOM = 64;
 
 // A float given exactly by at most 15 significant digits and a small power of ten: its
 // conversion is one correctly rounded operation, so its shortest round-trip digits are its own
@@ -37,8 +39,61 @@ struct NumberScan {
   const char* end = nullptr;
 };
 
-// p is at "-" or a digit, p < end.
-NumberScan scan_number(const char* p, const char* end);
+// p is at "-" or a digit, p < end. Every case by the full recipe.
+NumberScan scan_number_exactly(const char* p, const char* end);
+
+// The same, with a quick road for the numbers that dominate real documents: at most 19
+// digits in all (so the significand takes every digit) and no exponent part.
+inline NumberScan scan_number(const char* p, const char* const end) {
+  const char* q = p;
+  NumberScan scan;
+  scan.negative = *q == '-';
+  q += scan.negative ? 1 : 0;
+  const char* const digits = q;
+  std::uint64_t significand = 0;
+  const auto take_digits = [&](const char* limit) {
+    while (q < end && q < limit && static_cast<unsigned char>(*q - '0') < 10) {
+      significand = significand * 10 + static_cast<unsigned>(*q - '0');
+      ++q;
+    }
+  };
+  take_digits(digits + 19);
+  const auto int_digits = q - digits;
+  // A leading zero must stand alone; anything unusual goes the full way.
+  if (int_digits == 0 || (*digits == '0' && int_digits > 1)) return scan_number_exactly(p, end);
+  if (q == end || (*q != '.' && *q != 'e' && *q != 'E' &&
+                   static_cast<unsigned char>(*q - '0') >= 10)) {
+    scan.end = q;
+    if (!scan.negative) {
+      scan.kind = NumberScan::Kind::Unsigned;
+      scan.value = significand;
+      return scan;
+    }
+    if (significand == 0 || significand > (std::uint64_t{1} << 63)) {
+      return scan_number_exactly(p, end);
+    }
+    scan.kind = NumberScan::Kind::Negative;
+    scan.value = 0 - significand;
+    return scan;
+  }
+  if (*q != '.') return scan_number_exactly(p, end);
+  const char* const fraction = ++q;
+  take_digits(digits + 19 + 1);
+  if (q == fraction || (q < end && (*q == 'e' || *q == 'E' ||
+                                    static_cast<unsigned char>(*q - '0') < 10))) {
+    return scan_number_exactly(p, end);
+  }
+  const auto exponent = static_cast<std::int32_t>(fraction - q);
+  if (significand == 0 || significand >= SHORT_SIGNIFICAND_LIMIT ||
+      exponent < -SHORT_EXPONENT_LIMIT) {
+    return scan_number_exactly(p, end);
+  }
+  scan.kind = NumberScan::Kind::ShortFloat;
+  scan.value = significand;
+  scan.exponent = exponent;
+  scan.end = q;
+  return scan;
+}
 
 // significand x 10^exponent by the fixed recipe (nearest-binary64 power table, repeated
 // division by 1e308 beyond it); false when the result would be infinite.

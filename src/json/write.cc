@@ -12,7 +12,7 @@ namespace vtm {
 
 namespace {
 
-using json_detail::FLOAT_TEXT_MAX;
+using json_detail::FLOAT_TEXT_ROOM;
 
 // Line feeds and indentation come from one prepared run: a line feed, then the two spaces per
 // level that the deepest document needs.
@@ -134,7 +134,7 @@ void put_integer(Sink& out, Int v) {
 
 template <class Sink>
 void put_float(Sink& out, double v) {
-  char* at = out.room(FLOAT_TEXT_MAX);
+  char* at = out.room(FLOAT_TEXT_ROOM);
   out.commit(json_detail::write_float_text(at, v));
 }
 
@@ -229,7 +229,7 @@ struct DocumentSource {
         return out.put("-0.0", 4);
       case Tag::ShortFloat: {
         const std::uint64_t packed = doc.payload_at(i + 1);
-        char* at = out.room(FLOAT_TEXT_MAX);
+        char* at = out.room(FLOAT_TEXT_ROOM);
         return out.commit(json_detail::write_short_float_text(
             at, packed & ((std::uint64_t{1} << 50) - 1),
             static_cast<std::int32_t>((packed >> 50) & 0x3F) - json_detail::SHORT_EXPONENT_LIMIT,
@@ -326,8 +326,9 @@ std::string DocumentText::joined() const {
 
 DocumentText render_document(const JsonDocument& document, bool compact, bool final_line_feed,
                              std::pmr::memory_resource* memory) {
-  const std::size_t bound =
-      (compact ? document.compact_bound() : document.indented_bound()) + 1;
+  // The final line feed, and room for the writers that copy in fixed-size blocks.
+  const std::size_t bound = (compact ? document.compact_bound() : document.indented_bound()) + 1 +
+                            json_detail::FLOAT_TEXT_ROOM;
   DocumentText text{json_detail::PodBuffer<char>(memory, bound), {}};
   BufferSink sink{text.buffer.data(), text.buffer.data(), text.pieces};
   const DocumentSource source{document};
