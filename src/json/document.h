@@ -48,6 +48,7 @@ class JsonDocument {
   static constexpr std::size_t MAX_TEXT_BYTES = OFFSET_MASK;
 
   const char* text() const { return text_; }
+  const char* text_end() const { return text_end_; }
   const Node& node(std::uint32_t i) const { return nodes_[i]; }
   std::uint32_t node_count() const { return static_cast<std::uint32_t>(nodes_.size()); }
 
@@ -110,6 +111,7 @@ class JsonDocument {
   JsonValue value_at(std::uint32_t i) const;
 
   const char* text_ = nullptr;
+  const char* text_end_ = nullptr;
   json_detail::PodBuffer<Node> nodes_;
   json_detail::PodBuffer<std::uint32_t> order_;  // per ordered object: end, count, key indices
   std::size_t compact_bound_ = 0;

@@ -128,6 +128,7 @@ class JsonParser {
   JsonParser(std::span<char> text, std::pmr::memory_resource* memory)
       : begin_(text.data()), p_(text.data()), end_(text.data() + text.size()) {
     doc_.text_ = begin_;
+    doc_.text_end_ = end_;
     doc_.nodes_ = json_detail::PodBuffer<Node>(memory, text.size() / 2 + 2);
     doc_.order_ = json_detail::PodBuffer<std::uint32_t>(memory, 0);
     keys_ = json_detail::PodBuffer<std::uint32_t>(memory, 64);

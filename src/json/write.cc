@@ -4,6 +4,7 @@
 #include <bit>
 #include <charconv>
 #include <cstring>
+#include <type_traits>
 
 #include "json/number.h"
 #include "json/string_scan.h"
@@ -33,6 +34,7 @@ struct StringSink {
   std::string& s;
   void put(char c) { s.push_back(c); }
   void put(const char* p, std::size_t n) { s.append(p, n); }
+  void put_text(const char* p, std::size_t n) { s.append(p, n); }
   char* room(std::size_t n) {
     const std::size_t at = s.size();
     s.resize(at + n);
@@ -47,15 +49,26 @@ struct StringSink {
   }
 };
 
-// Output into a buffer sized beforehand, so no write checks for room.
+// Output into a buffer sized beforehand (with slack at its end), so no write checks for room.
 struct BufferSink {
   char* o;
   char* piece_begin;
   std::vector<std::string_view>& pieces;
+  const char* readable_end;  // of the document's text, for copies that read a whole block
 
   void put(char c) { *o++ = c; }
   void put(const char* p, std::size_t n) {
     std::memcpy(o, p, n);
+    o += n;
+  }
+  // Text from the document: short runs (keys, small strings, numbers) move as one 16-byte
+  // block where the text has that many bytes to read; the output's slack takes the overhang.
+  void put_text(const char* p, std::size_t n) {
+    if (n <= 16 && readable_end - p >= 16) {
+      std::memcpy(o, p, 16);
+    } else {
+      std::memcpy(o, p, n);
+    }
     o += n;
   }
   char* room(std::size_t) { return o; }
@@ -63,7 +76,7 @@ struct BufferSink {
   void plain_string(std::string_view text) {
     if (text.size() < BORROW_MIN_BYTES) {
       put('"');
-      put(text.data(), text.size());
+      put_text(text.data(), text.size());
       put('"');
       return;
     }
@@ -80,7 +93,16 @@ struct BufferSink {
 
 template <class Sink>
 void put_line(Sink& out, int level) {
-  out.put(LINE_AND_INDENT.data(), 1 + 2 * static_cast<std::size_t>(level));
+  const std::size_t n = 1 + 2 * static_cast<std::size_t>(level);
+  if constexpr (std::is_same_v<Sink, BufferSink>) {
+    // The prepared run is longer than any block copied from it.
+    if (n <= 32) {
+      std::memcpy(out.o, LINE_AND_INDENT.data(), 32);
+      out.o += n;
+      return;
+    }
+  }
+  out.put(LINE_AND_INDENT.data(), n);
 }
 
 template <class Sink>
@@ -221,7 +243,7 @@ struct DocumentSource {
       case Tag::Unsigned:
       case Tag::Negative: {
         const std::string_view digits = doc.text_at(i);
-        return out.put(digits.data(), digits.size());
+        return out.put_text(digits.data(), digits.size());
       }
       case Tag::Zero:
         return out.put("0.0", 3);
@@ -330,7 +352,7 @@ DocumentText render_document(const JsonDocument& document, bool compact, bool fi
   const std::size_t bound = (compact ? document.compact_bound() : document.indented_bound()) + 1 +
                             json_detail::FLOAT_TEXT_ROOM;
   DocumentText text{json_detail::PodBuffer<char>(memory, bound), {}};
-  BufferSink sink{text.buffer.data(), text.buffer.data(), text.pieces};
+  BufferSink sink{text.buffer.data(), text.buffer.data(), text.pieces, document.text_end()};
   const DocumentSource source{document};
   if (compact) {
     put_value<false>(source, sink, 0, 0);
