@@ -125,7 +125,10 @@ TEST_P(ReplyBytes, PrefixPayloadAndExtra) {
   args.insert(args.end(), GetParam().options.begin(), GetParam().options.end());
   auto options = parse_host_options(args);
   ASSERT_TRUE(options.ok()) << options.error();
-  EXPECT_EQ(reply_bytes(options.value(), GetParam().payload), GetParam().bytes);
+  const Reply reply = reply_for(options.value(), GetParam().payload);
+  EXPECT_EQ(std::string(reply.prefix.data(), reply.prefix.size()) + std::string(reply.payload) +
+                std::string(reply.extra),
+            GetParam().bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -54,20 +54,14 @@ ReceivedRequest read_request(Connection& connection, int timeout_ms) {
   return request;
 }
 
-std::string reply_bytes(const HostOptions& options, std::string_view payload) {
+Reply reply_for(const HostOptions& options, std::string_view payload) {
   const std::uint32_t length =
       options.prefix ? *options.prefix : static_cast<std::uint32_t>(payload.size());
-  std::string bytes;
   const std::size_t sent =
       options.short_bytes
           ? static_cast<std::size_t>(std::min<std::uint64_t>(*options.short_bytes, payload.size()))
           : payload.size();
-  bytes.reserve(4 + sent + options.extra.size());
-  const std::array<char, 4> prefix = encode_length_prefix(length);
-  bytes.append(prefix.data(), prefix.size());
-  bytes.append(payload.substr(0, sent));
-  bytes.append(options.extra);
-  return bytes;
+  return Reply{encode_length_prefix(length), payload.substr(0, sent), options.extra};
 }
 
 Status write_all(Connection& connection, std::string_view bytes, int timeout_ms) {
@@ -99,11 +93,23 @@ SessionOutcome serve_connection(Connection& connection, const HostOptions& optio
   const bool answer = !options.close_without_answer && (options.no_read || payload);
   if (options.delay_ms > 0) sleep_ms(options.delay_ms);
   if (answer) {
-    std::optional<std::string_view> request;
-    if (payload) request = *payload;
-    const std::string bytes = reply_bytes(options, responder.answer(request));
-    Status written = write_all(connection, bytes, timeout_ms);
-    if (!written) outcome.problem = "write failed: " + written.error();
+    std::string answered;
+    std::optional<std::string_view> bytes = responder.fixed_bytes();
+    if (!bytes) {
+      std::optional<std::string_view> request;
+      if (payload) request = *payload;
+      answered = responder.answer(request);
+      bytes = answered;
+    }
+    const Reply reply = reply_for(options, *bytes);
+    for (std::string_view piece : {std::string_view(reply.prefix.data(), reply.prefix.size()),
+                                   reply.payload, reply.extra}) {
+      Status written = write_all(connection, piece, timeout_ms);
+      if (!written) {
+        outcome.problem = "write failed: " + written.error();
+        break;
+      }
+    }
   }
   connection.finish(timeout_ms);
   return outcome;

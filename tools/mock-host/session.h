@@ -1,5 +1,6 @@
 #pragma once
 // One connection from accept to close: read the request frame, record it, answer as scripted.
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -25,9 +26,14 @@ struct ReceivedRequest {
 // Reads one frame, tolerating a peer that stops early or stalls.
 ReceivedRequest read_request(Connection& connection, int timeout_ms);
 
-// The bytes that go out for one answer: the real or forced prefix, the payload (cut to
-// --short), then --extra.
-std::string reply_bytes(const HostOptions& options, std::string_view payload);
+// What goes out for one answer, in order: the real or forced prefix, the payload (cut to
+// --short), then --extra. The pieces are sent one after another, never joined into a copy.
+struct Reply {
+  std::array<char, 4> prefix;
+  std::string_view payload;
+  std::string_view extra;
+};
+Reply reply_for(const HostOptions& options, std::string_view payload);
 
 Status write_all(Connection& connection, std::string_view bytes, int timeout_ms);
 
