@@ -24,7 +24,4 @@ struct ResolvedCommand {
 // `list` shorthand; or says why the words name no command.
 Result<ResolvedCommand> resolve_command(std::vector<std::string> words);
 
-// The plain usage text, line by line.
-void print_usage();
-
 }  // namespace vtm
