@@ -10,7 +10,7 @@
 
 #include "listener.h"
 #include "platform/platform.h"
-#include "platform/windows/wide_text.h"
+#include "platform/portable/utf16.h"
 
 namespace vtm::mock {
 namespace {
@@ -198,9 +198,10 @@ class PipeListener final : public Listener {
 }  // namespace
 
 Result<std::unique_ptr<Listener>> listen(const std::string& path, std::uint64_t connections) {
-  std::optional<std::wstring> name = platform::utf8_to_wide(path);
+  const std::optional<std::u16string> name = platform::utf8_to_utf16(path);
   if (!name) return Failure{platform::os_error_text(ERROR_NO_UNICODE_TRANSLATION)};
-  auto listener = std::make_unique<PipeListener>(std::move(*name), connections);
+  auto listener =
+      std::make_unique<PipeListener>(std::wstring(name->begin(), name->end()), connections);
   Status created = listener->create_instance(true);
   if (!created) return std::move(created).take_failure();
   return std::unique_ptr<Listener>(std::move(listener));
