@@ -10,10 +10,10 @@ namespace vtm {
 
 // Table order is both the search order and the order of the usage text.
 inline constexpr std::array<std::string_view, 29> COMMAND_WORDS = {
-    "bridge",  "permissions", "screen", "image",   "capture",   "see",   "verify", "click",
-    "type",    "set-value",   "action", "press",   "scroll",    "paste", "drag",   "move",
-    "window",  "menu",        "menubar", "app",    "dock",      "dialog", "browser", "space",
-    "clipboard", "clean",     "tools",  "learn",   "completions"};
+    "bridge",    "permissions", "screen",  "image", "capture",    "see",    "verify",  "click",
+    "type",      "set-value",   "action",  "press", "scroll",     "paste",  "drag",    "move",
+    "window",    "menu",        "menubar", "app",   "dock",       "dialog", "browser", "space",
+    "clipboard", "clean",       "tools",   "learn", "completions"};
 
 struct ResolvedCommand {
   std::string command;

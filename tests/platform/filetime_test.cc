@@ -31,17 +31,14 @@ TEST_P(FiletimeToUnix, CountsFrom1970InWholeTicks) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, FiletimeToUnix,
     testing::Values(
-        FiletimeCase{"Year1601", 0, "0"},
-        FiletimeCase{"JustBeforeEpoch", epoch - 1, "0"},
-        FiletimeCase{"AtEpoch", epoch, "0"},
-        FiletimeCase{"OneTickAfter", epoch + 1, "100"},
+        FiletimeCase{"Year1601", 0, "0"}, FiletimeCase{"JustBeforeEpoch", epoch - 1, "0"},
+        FiletimeCase{"AtEpoch", epoch, "0"}, FiletimeCase{"OneTickAfter", epoch + 1, "100"},
         FiletimeCase{"JustUnderOneSecond", epoch + 9999999, "999999900"},
         FiletimeCase{"OneSecond", epoch + 10000000, "1000000000"},
         // 2026-12-05T21:30:00.1234567 UTC
         FiletimeCase{"PresentDay", epoch + 17965062001234567ULL, "1796506200123456700"},
         // The largest reading whose difference still fits a signed 64-bit value.
-        FiletimeCase{"LargestDifference", epoch + 0x7FFFFFFFFFFFFFFFULL,
-                     "922337203685477580700"},
+        FiletimeCase{"LargestDifference", epoch + 0x7FFFFFFFFFFFFFFFULL, "922337203685477580700"},
         // Past that the difference reads as negative: treated like a clock before 1970.
         FiletimeCase{"DifferenceWraps", epoch + 0x8000000000000000ULL, "0"},
         FiletimeCase{"MaximumReading", ~0ULL, "0"}),

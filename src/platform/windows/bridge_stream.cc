@@ -115,9 +115,10 @@ Result<std::unique_ptr<ByteStream>> open_bridge_socket(std::string_view path) {
   const std::optional<std::wstring> wide_path = utf8_to_wide(path);
   if (!wide_path) return Failure{os_error_text(ERROR_NO_UNICODE_TRANSLATION)};
   const HANDLE handle = CreateFileW(wide_path->c_str(), GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return Failure{os_error_text(static_cast<int>(GetLastError()))};
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
+    return Failure{os_error_text(static_cast<int>(GetLastError()))};
   // A path that names an ordinary file would open too, and the request would overwrite the
   // start of that file. Only a stream endpoint (a pipe, a device) is a bridge.
   if (GetFileType(handle) == FILE_TYPE_DISK) {

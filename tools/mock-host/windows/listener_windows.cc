@@ -215,5 +215,4 @@ void prepare_process() {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
 }
 
-
 }  // namespace vtm::mock
