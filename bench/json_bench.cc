@@ -12,10 +12,10 @@
 #include "json/json_value.h"
 #include "json/parse.h"
 #include "json/write.h"
-#include "support/split_mix.h"
 #include "rapidjson/document.h"
 #include "rapidjson/stringbuffer.h"
 #include "rapidjson/writer.h"
+#include "support/split_mix.h"
 
 namespace {
 

@@ -156,9 +156,9 @@ void check_number_roads(std::string_view input) {
   const NumberScan quick = vtm::json_detail::scan_number(input.data(), end);
   const NumberScan full = vtm::json_detail::scan_number_exactly(input.data(), end);
   if (quick.kind != full.kind || quick.end != full.end || quick.negative != full.negative) fail();
-  if (quick.kind == NumberScan::Kind::Error ? quick.error != full.error
-                                            : (quick.value != full.value ||
-                                               quick.exponent != full.exponent)) {
+  if (quick.kind == NumberScan::Kind::Error
+          ? quick.error != full.error
+          : (quick.value != full.value || quick.exponent != full.exponent)) {
     fail();
   }
 }

@@ -29,13 +29,15 @@ Status move_all(Span bytes, Move move, const char* stalled) {
 }  // namespace
 
 Status write_all(platform::ByteStream& stream, std::span<const char> bytes) {
-  return move_all(bytes, [&](std::span<const char> rest) { return stream.write_some(rest); },
-                  "failed to write whole buffer");
+  return move_all(
+      bytes, [&](std::span<const char> rest) { return stream.write_some(rest); },
+      "failed to write whole buffer");
 }
 
 Status read_exact(platform::ByteStream& stream, std::span<char> buffer) {
-  return move_all(buffer, [&](std::span<char> rest) { return stream.read_some(rest); },
-                  "failed to fill whole buffer");
+  return move_all(
+      buffer, [&](std::span<char> rest) { return stream.read_some(rest); },
+      "failed to fill whole buffer");
 }
 
 std::array<char, 4> encode_length_prefix(std::uint32_t length) {
@@ -51,7 +53,8 @@ std::uint32_t decode_length_prefix(std::span<const char, 4> prefix) {
 }
 
 Status write_frame(platform::ByteStream& stream, std::string_view payload) {
-  if (Status s = write_all(stream, encode_length_prefix(static_cast<std::uint32_t>(payload.size())));
+  if (Status s =
+          write_all(stream, encode_length_prefix(static_cast<std::uint32_t>(payload.size())));
       !s) {
     return s;
   }
@@ -62,7 +65,8 @@ Result<FrameBuffer> read_frame(platform::ByteStream& stream) {
   std::array<char, 4> prefix{};
   if (Status s = read_exact(stream, prefix); !s) return std::move(s).take_failure();
   const std::uint32_t n = decode_length_prefix(prefix);
-  if (n == 0 || n > MAX_RESPONSE_FRAME_BYTES) return Failure{"control response frame size is invalid"};
+  if (n == 0 || n > MAX_RESPONSE_FRAME_BYTES)
+    return Failure{"control response frame size is invalid"};
 
   FrameBuffer frame;
   // A size the machine cannot hold is a failure, not a crash.

@@ -15,7 +15,7 @@ std::string make_request_id();
 std::string format_request_id(std::uint32_t process_id, platform::UInt128 unix_nanoseconds);
 
 JsonValue build_control_request(const std::string& command,
-                                 const std::vector<std::string>& arguments);
+                                const std::vector<std::string>& arguments);
 
 // The compact UTF-8 text: the payload of the request frame.
 std::string encode_control_request(const JsonValue& request);

@@ -5,10 +5,10 @@
 #include "bridge/exchange.h"
 #include "bridge/request.h"
 #include "cli/vocabulary.h"
-#include "json/print.h"
 #include "platform/platform.h"
 #include "report/exit_status.h"
 #include "report/failure.h"
+#include "report/print.h"
 #include "report/response.h"
 
 namespace vtm {
@@ -32,17 +32,6 @@ Normalised normalise_arguments(std::vector<std::string>& arguments) {
   return result;
 }
 
-void print_version_report(bool compact) {
-  JsonObject data;
-  data.insert("name", std::string(PROGRAM_NAME));
-  data.insert("version", std::string(PROGRAM_VERSION));
-  data.insert("protocolVersion", JsonValue::from_u64(PROTOCOL_VERSION));
-  JsonObject report;
-  report.insert("success", true);
-  report.insert("data", std::move(data));
-  print_json(report, compact);
-}
-
 int run_cli() {
   Result<std::vector<std::string>> collected = platform::arguments();
   if (!collected) return report_failure(collected.error());
@@ -51,10 +40,10 @@ int run_cli() {
   const Normalised normalised = normalise_arguments(arguments);
   switch (normalised.road) {
     case Road::Version:
-      print_version_report(normalised.compact);
+      print_version_report({PROGRAM_NAME, PROGRAM_VERSION, PROTOCOL_VERSION}, normalised.compact);
       return STATUS_OK;
     case Road::Usage:
-      print_usage();
+      print_usage(COMMAND_WORDS);
       return STATUS_OK;
     case Road::Command:
       break;

@@ -21,8 +21,6 @@ struct Normalised {
 // Strips the global options in their fixed order and chooses the road.
 Normalised normalise_arguments(std::vector<std::string>& arguments);
 
-void print_version_report(bool compact);
-
 // The whole run: returns the exit status.
 int run_cli();
 

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "report/output.h"
-
 namespace vtm {
 namespace {
 
@@ -29,22 +27,6 @@ Result<ResolvedCommand> resolve_command(std::vector<std::string> words) {
     return Failure{"unknown command: " + first};
   }
   return ResolvedCommand{std::move(first), std::move(words)};
-}
-
-void print_usage() {
-  using platform::StdStream;
-  write_output(StdStream::Out, "Vantelmire native computer use\n");
-  write_output(StdStream::Out, "Usage: vantelmirectl <command> [options]\n");
-  write_output(StdStream::Out, "\n");
-  write_output(StdStream::Out, "Commands:\n");
-  for (std::string_view word : COMMAND_WORDS) {
-    std::string line = "  ";
-    line += word;
-    line += '\n';
-    write_output(StdStream::Out, line);
-  }
-  write_output(StdStream::Out, "\n");
-  write_output(StdStream::Out, "Use --json or --json-output for compact structured output.\n");
 }
 
 }  // namespace vtm

@@ -10,10 +10,10 @@ namespace vtm {
 
 // Table order is both the search order and the order of the usage text.
 inline constexpr std::array<std::string_view, 29> COMMAND_WORDS = {
-    "bridge",  "permissions", "screen", "image",   "capture",   "see",   "verify", "click",
-    "type",    "set-value",   "action", "press",   "scroll",    "paste", "drag",   "move",
-    "window",  "menu",        "menubar", "app",    "dock",      "dialog", "browser", "space",
-    "clipboard", "clean",     "tools",  "learn",   "completions"};
+    "bridge",    "permissions", "screen",  "image", "capture",    "see",    "verify",  "click",
+    "type",      "set-value",   "action",  "press", "scroll",     "paste",  "drag",    "move",
+    "window",    "menu",        "menubar", "app",   "dock",       "dialog", "browser", "space",
+    "clipboard", "clean",       "tools",   "learn", "completions"};
 
 // `list <target> [args]` is shorthand for `<command> list [args]`.
 inline constexpr std::string_view LIST_SHORTHAND = "list";
@@ -37,8 +37,5 @@ struct ResolvedCommand {
 // Takes the first word off the list (never empty) and settles the command word, rewriting the
 // `list` shorthand; or says why the words name no command.
 Result<ResolvedCommand> resolve_command(std::vector<std::string> words);
-
-// The plain usage text, line by line.
-void print_usage();
 
 }  // namespace vtm

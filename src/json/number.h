@@ -61,8 +61,8 @@ inline NumberScan scan_number(const char* p, const char* const end) {
   const auto int_digits = q - digits;
   // A leading zero must stand alone; anything unusual goes the full way.
   if (int_digits == 0 || (*digits == '0' && int_digits > 1)) return scan_number_exactly(p, end);
-  if (q == end || (*q != '.' && *q != 'e' && *q != 'E' &&
-                   static_cast<unsigned char>(*q - '0') >= 10)) {
+  if (q == end ||
+      (*q != '.' && *q != 'e' && *q != 'E' && static_cast<unsigned char>(*q - '0') >= 10)) {
     scan.end = q;
     if (!scan.negative) {
       scan.kind = NumberScan::Kind::Unsigned;
@@ -79,8 +79,8 @@ inline NumberScan scan_number(const char* p, const char* const end) {
   if (*q != '.') return scan_number_exactly(p, end);
   const char* const fraction = ++q;
   take_digits(digits + 19 + 1);
-  if (q == fraction || (q < end && (*q == 'e' || *q == 'E' ||
-                                    static_cast<unsigned char>(*q - '0') < 10))) {
+  if (q == fraction ||
+      (q < end && (*q == 'e' || *q == 'E' || static_cast<unsigned char>(*q - '0') < 10))) {
     return scan_number_exactly(p, end);
   }
   const auto exponent = static_cast<std::int32_t>(fraction - q);

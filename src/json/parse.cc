@@ -141,7 +141,7 @@ class JsonParser {
     std::uint32_t node;
     std::uint32_t key_base;  // where this object's member keys start in keys_
     bool is_object;
-    bool ordered;  // keys not strictly ascending: sort when it closes
+    bool ordered;               // keys not strictly ascending: sort when it closes
     std::uint64_t last_prefix;  // of the last key, while they ascend
   };
 
@@ -162,13 +162,12 @@ class JsonParser {
   }
   std::uint32_t offset_of(const char* p) const { return static_cast<std::uint32_t>(p - begin_); }
   void put(Tag tag, const char* at, std::uint32_t aux) {
-    *doc_.nodes_.extend(1) = Node{(static_cast<std::uint32_t>(tag) << JsonDocument::OFFSET_BITS) |
-                                      offset_of(at),
-                                  aux};
+    *doc_.nodes_.extend(1) =
+        Node{(static_cast<std::uint32_t>(tag) << JsonDocument::OFFSET_BITS) | offset_of(at), aux};
   }
   void put_payload(std::uint64_t payload) {
-    *doc_.nodes_.extend(1) = Node{static_cast<std::uint32_t>(payload),
-                                  static_cast<std::uint32_t>(payload >> 32)};
+    *doc_.nodes_.extend(1) =
+        Node{static_cast<std::uint32_t>(payload), static_cast<std::uint32_t>(payload >> 32)};
   }
 
   bool parse_string();
@@ -406,8 +405,8 @@ bool JsonParser::parse_number() {
 // p_ is at the opening bracket.
 bool JsonParser::open_container(bool is_object) {
   if (depth_ == MAX_OPEN) return fail(ParseError::RecursionLimitExceeded, p_ + 1);
-  open_[depth_++] = Open{doc_.node_count(), static_cast<std::uint32_t>(keys_.size()), is_object,
-                         false, 0};
+  open_[depth_++] =
+      Open{doc_.node_count(), static_cast<std::uint32_t>(keys_.size()), is_object, false, 0};
   put(is_object ? Tag::Object : Tag::Array, p_, 0);
   ++p_;
   return true;

@@ -1,8 +1,8 @@
 #pragma once
 // An uninitialised array of trivially copyable elements taken from a memory resource: no
 // zero-filling (a large buffer's untouched pages cost nothing), growth by doubling, one release.
-#include <cstddef>
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <memory_resource>
 #include <type_traits>

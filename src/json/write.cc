@@ -86,7 +86,8 @@ struct BufferSink {
     put('"');
   }
   void finish_piece() {
-    if (o != piece_begin) pieces.emplace_back(piece_begin, static_cast<std::size_t>(o - piece_begin));
+    if (o != piece_begin)
+      pieces.emplace_back(piece_begin, static_cast<std::size_t>(o - piece_begin));
     piece_begin = o;
   }
 };

@@ -166,7 +166,8 @@ TEST(ExchangeOverStream, RequestLimitBoundary) {
   }
   {
     FakeStream s;
-    Result<ControlResponse> r = exchange_over_stream(s, request_of_size(MAX_REQUEST_FRAME_BYTES + 1));
+    Result<ControlResponse> r =
+        exchange_over_stream(s, request_of_size(MAX_REQUEST_FRAME_BYTES + 1));
     ASSERT_FALSE(r.ok());
     EXPECT_EQ(r.error(), "control request exceeds the protocol frame limit");
     EXPECT_TRUE(s.written.empty());

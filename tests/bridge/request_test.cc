@@ -19,8 +19,9 @@ TEST(ControlRequest, WorkedExampleBytes) {
   // Only the request id depends on the run; put the example's in its place.
   request.as_object().insert("requestId", "4242-1796506200123456700");
   const std::string payload = encode_control_request(request);
-  EXPECT_EQ(payload,
-            R"({"arguments":["--x","120","--y","48"],"command":"click","protocolVersion":1,"requestId":"4242-1796506200123456700"})");
+  EXPECT_EQ(
+      payload,
+      R"({"arguments":["--x","120","--y","48"],"command":"click","protocolVersion":1,"requestId":"4242-1796506200123456700"})");
   EXPECT_EQ(payload.size(), 115u);
 }
 

@@ -63,6 +63,7 @@ std::string digits(Rng& rng, std::uint64_t n, bool leading_nonzero) {
 // ---- literals, structure, white space ----
 
 void add_basics(Inputs& in) {
+  // clang-format off
   for (const std::string& s : std::vector<std::string>{
            ""s, " "s, "\n"s, "\r\n\t "s, "null"s, "true"s, "false"s, "nul"s, "tru"s, "fals"s,
            "n"s, "t"s, "f"s, "nulll"s, "truee"s, "falsey"s, "True"s, "NULL"s, "nan"s, "NaN"s,
@@ -83,14 +84,15 @@ void add_basics(Inputs& in) {
            "[\"\xE2\x82\xAC\", nul ]"s, "[[[[[[[[[[]]]]]]]]]]"s, "[{},[],{\"\":[]},[{}]]"s,
            "{\"a\":[],\"b\":{},\"c\":[{}],\"d\":{\"e\":[]}}"s, "[null,true,false,0,\"\"]"s,
        }) {
+    // clang-format on
     in.add(s);
   }
 }
 
 void add_white_space(Inputs& in, Rng& rng) {
-  const std::vector<std::string> tokens = {"{", "\"a\"", ":", "[", "1", ",", "-2.5e3", ",", "\"\"",
-                                           ",", "true", ",", "{", "}", ",", "[", "]", "]", ",",
-                                           "\"b\"", ":", "null", "}"};
+  const std::vector<std::string> tokens = {
+      "{", "\"a\"", ":", "[", "1", ",", "-2.5e3", ",",     "\"\"", ",",    "true", ",",
+      "{", "}",     ",", "[", "]", "]", ",",      "\"b\"", ":",    "null", "}"};
   const std::vector<std::string> good = {"", " ", "\t", "\n", "\r", "\r\n", "  \n\t ", "\n\n\n"};
   const std::vector<std::string> bad = {"\v", "\f", "\xC2\xA0", "\0"s, "\x1F", "\x7F", "/**/"};
   for (int n = 0; n < 120; ++n) {
@@ -147,8 +149,8 @@ void add_wide(Inputs& in, Rng& rng) {
     }
     in.add(a + "]");
   }
-  const std::vector<std::string> scalars = {"null", "true", "false", "0", "-1", "1.5", "\"s\"",
-                                            "[]", "{}", "1e3", "-0", "\"\\u00e9\""};
+  const std::vector<std::string> scalars = {"null",  "true", "false", "0",   "-1", "1.5",
+                                            "\"s\"", "[]",   "{}",    "1e3", "-0", "\"\\u00e9\""};
   for (std::size_t n : {50u, 500u, 2000u}) {
     std::string a = "[";
     for (std::size_t i = 0; i < n; ++i) {
@@ -170,18 +172,20 @@ void add_wide(Inputs& in, Rng& rng) {
 }
 
 void add_keys(Inputs& in, Rng& rng) {
+  // clang-format off
   const std::vector<std::string> keys = {
       "\"\"", "\"a\"", "\"ab\"", "\"abc\"", "\"a\\u0000\"", "\"a\\u0000b\"", "\"b\"", "\"B\"",
       "\"A\"", "\"aa\"", "\"a \"", "\"a\\\"\"", "\"a\\\\\"", "\"\\u00e9\"", "\"\xC3\xA9\"",
       "\"\\u0080\"", "\"\x7F\"", "\"~\"", "\"\\uffff\"", "\"\xF0\x9F\x98\x80\"",
       "\"\\ud83d\\ude00\"", "\"\\/\"", "\"/\"", "\"\\t\"", "\"\\n\"", "\"Z\"", "\"z\"",
       "\"10\"", "\"9\"", "\"a\\u0041\"", "\"aA\""};
+  // clang-format on
   for (int n = 0; n < 300; ++n) {
     const std::uint64_t count = 1 + rng.below(12);
     std::string o = "{";
     for (std::uint64_t i = 0; i < count; ++i) {
-      const std::string value = rng.below(4) == 0 ? "{\"x\":[" + std::to_string(i) + "]}"
-                                                  : std::to_string(i);
+      const std::string value =
+          rng.below(4) == 0 ? "{\"x\":[" + std::to_string(i) + "]}" : std::to_string(i);
       if (i) o += ",";
       o += pick(rng, keys);
       o += ":" + value;
@@ -199,6 +203,7 @@ void add_keys(Inputs& in, Rng& rng) {
 // ---- strings ----
 
 void add_strings(Inputs& in) {
+  // clang-format off
   std::vector<std::string> bodies = {
       "", "a", "\\\"", "\\\\", "\\/", "\\b", "\\f", "\\n", "\\r", "\\t",
       "\\\"\\\\\\/\\b\\f\\n\\r\\t", "x\\ny", "\\u0000", "a\\u0000b", "\\u0001", "\\u001f",
@@ -218,6 +223,7 @@ void add_strings(Inputs& in) {
       "\xF5\x80\x80\x80", "\xF8\x88\x80\x80\x80", "\xFC\x84\x80\x80\x80\x80", "\xFE", "\xFF",
       "a\xFF" "b", "\xC3\xA9\xC3", "\xE2\x82\xAC\\n\xE2\x82\xAC", std::string(300, 'x'),
       std::string(70000, 'y')};
+  // clang-format on
   for (int c = 0; c < 0x20; ++c) {
     bodies.push_back(std::string(1, static_cast<char>(c)));
     bodies.push_back("ab" + std::string(1, static_cast<char>(c)) + "cd");
@@ -240,6 +246,7 @@ void add_strings(Inputs& in) {
 // ---- numbers ----
 
 void add_numbers(Inputs& in, Rng& rng) {
+  // clang-format off
   std::vector<std::string> numbers = {
       "0", "1", "9", "10", "00", "01", "0.0", "0.5", "0e0", "0E0", "0e+0", "0e-0", "0.0e0",
       "0e999999999999", "0.0e-99999999999", "1e-0", "18446744073709551615",
@@ -283,6 +290,7 @@ void add_numbers(Inputs& in, Rng& rng) {
       "e1", "E1", ".e1", "1.0f", "1L", "1 000", "1,000", "0b1", "1\xD9\xA1", "\xD9\xA1",
       "1.5e", "1.5e+", "1.5E-", "-.5", "-.", "-e1", "- 1", "--1", "-+1", "-a", "-0x1",
       "2.", "0e", "0e+", "0.e1", "1E400", "1E-400", "-1E400"};
+  // clang-format on
   const std::size_t listed = numbers.size();
   for (std::size_t i = 0; i < listed; ++i) {
     const char c = numbers[i].empty() ? ' ' : numbers[i][0];
@@ -330,10 +338,12 @@ void add_numbers(Inputs& in, Rng& rng) {
 // ---- random valid documents ----
 
 std::string random_string_body(Rng& rng) {
+  // clang-format off
   static const std::vector<std::string> PIECES = {
       "a", "Z", " ", "\\\"", "\\\\", "\\/", "\\b", "\\f", "\\n", "\\r", "\\t", "\\u0000",
       "\\u001f", "\\u00e9", "\\u20AC", "\\ud83d\\ude00", "\xC3\xA9", "\xE2\x82\xAC",
       "\xF0\x9F\x98\x80", "\x7F", "/", "key", "0123456789"};
+  // clang-format on
   std::string s;
   for (std::uint64_t i = rng.below(8); i > 0; --i) s += pick(rng, PIECES);
   return s;
@@ -374,10 +384,12 @@ std::string random_document(Rng& rng, int depth, const std::vector<std::string>&
 }
 
 std::vector<std::string> add_random_documents(Inputs& in, Rng& rng) {
+  // clang-format off
   const std::vector<std::string> numbers = {
       "0", "-0", "7", "-7", "123456789", "18446744073709551615", "-9223372036854775808",
       "0.5", "-0.25", "1e3", "1E-3", "6.02214076e23", "1.5e-7", "123.456e+2", "1e400",
       "5e-324", "0.1", "100000000000000000000", "3.141592653589793", "-0.0", "1e15", "1e16"};
+  // clang-format on
   std::vector<std::string> docs;
   for (int n = 0; n < 700; ++n) {
     docs.push_back(random_document(rng, 0, numbers));
@@ -393,8 +405,11 @@ void add_truncations_and_mutations(Inputs& in, Rng& rng, const std::vector<std::
       "{\"a\":[1,-2.5e+3,true,false,null],\"b\":{\"c\":\"d\\n\\u00e9\\ud83d\\ude00\"},\"\":0}",
       "[\n  {\n    \"x\": 1.0,\n    \"y\": -0\n  },\r\n  \"\xE2\x82\xAC\\\"\"\n]",
       "{\"success\":true,\"data\":{\"items\":[{\"id\":1},{\"id\":2}]},\"error\":null}",
-      "\"\\\\\\/\\b\\f\\n\\r\\t\\u0041\\uD834\\uDD1E\"", "-12345.678e-9", "[[[[[[[]]]]]]]",
-      "{\"a\":{\"b\":{\"c\":{\"d\":[true,false,null]}}}}", "123456789012345678901234"};
+      "\"\\\\\\/\\b\\f\\n\\r\\t\\u0041\\uD834\\uDD1E\"",
+      "-12345.678e-9",
+      "[[[[[[[]]]]]]]",
+      "{\"a\":{\"b\":{\"c\":{\"d\":[true,false,null]}}}}",
+      "123456789012345678901234"};
   for (std::size_t i = 0; i < 12; ++i) sources.push_back(docs[i * 7]);
   for (const std::string& s : sources) {
     for (std::size_t n = 0; n < s.size(); ++n) in.add(s.substr(0, n));
@@ -403,8 +418,9 @@ void add_truncations_and_mutations(Inputs& in, Rng& rng, const std::vector<std::
     in.add(s + " x");
     in.add(s + s);
   }
-  const std::vector<std::string> bytes = {"\0"s, "\"", "\\", "[", "]", "{", "}", ",", ":", "-",
-                                          "0", "e", ".", " ", "\n", "\x80", "\xFF", "a", "u"};
+  const std::vector<std::string> bytes = {"\0"s, "\"",   "\\",   "[", "]", "{", "}",
+                                          ",",   ":",    "-",    "0", "e", ".", " ",
+                                          "\n",  "\x80", "\xFF", "a", "u"};
   for (int n = 0; n < 1500; ++n) {
     std::string s = docs[rng.below(docs.size())];
     for (std::uint64_t k = 1 + rng.below(3); k > 0; --k) {
@@ -467,9 +483,11 @@ void add_large(Inputs& in, Rng& rng) {
     char x[40];
     char y[40];
     *std::to_chars(x, x + 39, static_cast<double>(rng.below(4000000)) / 1000.0).ptr = '\0';
-    *std::to_chars(y, y + 39, static_cast<double>(rng.next() >> 11) / 4503599627370496.0).ptr = '\0';
-    points += (i ? ",\n  " : "\n  ") + (std::string("{\"y\": ") + y + ", \"x\": " + x + ", \"pressure\": 0." +
-                                         std::to_string(rng.below(1000)) + "}");
+    *std::to_chars(y, y + 39, static_cast<double>(rng.next() >> 11) / 4503599627370496.0).ptr =
+        '\0';
+    points +=
+        (i ? ",\n  " : "\n  ") + (std::string("{\"y\": ") + y + ", \"x\": " + x +
+                                  ", \"pressure\": 0." + std::to_string(rng.below(1000)) + "}");
   }
   in.add(points + "\n]");
 

@@ -45,8 +45,8 @@ std::string difference(std::string_view expected, std::string_view actual) {
   const auto first = std::mismatch(expected.begin(), expected.end(), actual.begin(), actual.end());
   const std::size_t at = static_cast<std::size_t>(first.first - expected.begin());
   const std::size_t from = at < 40 ? 0 : at - 40;
-  return "first difference at byte " + std::to_string(at) + "\n      expected: " +
-         excerpt(expected.substr(std::min(from, expected.size()), 100)) +
+  return "first difference at byte " + std::to_string(at) +
+         "\n      expected: " + excerpt(expected.substr(std::min(from, expected.size()), 100)) +
          "\n      actual:   " + excerpt(actual.substr(std::min(from, actual.size()), 100));
 }
 
@@ -103,7 +103,8 @@ TEST(GoldenTest, CoreMatchesRecordedCorpus) {
                     << " (unpacked from tests/golden/json_corpus.tar.gz at configure time)";
   const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
   std::vector<golden::GoldenCase> cases;
-  ASSERT_TRUE(golden::decode_cases(bytes, cases)) << "golden corpus malformed: " << VTM_GOLDEN_CORPUS;
+  ASSERT_TRUE(golden::decode_cases(bytes, cases))
+      << "golden corpus malformed: " << VTM_GOLDEN_CORPUS;
   ASSERT_GT(cases.size(), 1000u) << "golden corpus truncated";
 
   std::size_t failures = 0;

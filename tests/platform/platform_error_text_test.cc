@@ -19,16 +19,15 @@ TEST_P(PlatformErrorText, TrimsTrailingWhiteSpaceAndAppendsTheCode) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PlatformErrorText,
-    testing::Values(
-        ErrorTextCase{"File not found.\r\n", 2, "File not found. (os error 2)"},
-        ErrorTextCase{"All pipe instances are busy. \t\n\f\r", 231,
-                      "All pipe instances are busy. (os error 231)"},
-        ErrorTextCase{"  leading kept", 5, "  leading kept (os error 5)"},
-        ErrorTextCase{"inner\r\nbreak kept\r\n", 1, "inner\r\nbreak kept (os error 1)"},
-        ErrorTextCase{"vertical tab kept\v", 1, "vertical tab kept\v (os error 1)"},
-        ErrorTextCase{" \r\n", 0, " (os error 0)"},
-        ErrorTextCase{"", 109, " (os error 109)"},
-        ErrorTextCase{"negative", -2147024891, "negative (os error -2147024891)"}));
+    testing::Values(ErrorTextCase{"File not found.\r\n", 2, "File not found. (os error 2)"},
+                    ErrorTextCase{"All pipe instances are busy. \t\n\f\r", 231,
+                                  "All pipe instances are busy. (os error 231)"},
+                    ErrorTextCase{"  leading kept", 5, "  leading kept (os error 5)"},
+                    ErrorTextCase{"inner\r\nbreak kept\r\n", 1, "inner\r\nbreak kept (os error 1)"},
+                    ErrorTextCase{"vertical tab kept\v", 1, "vertical tab kept\v (os error 1)"},
+                    ErrorTextCase{" \r\n", 0, " (os error 0)"},
+                    ErrorTextCase{"", 109, " (os error 109)"},
+                    ErrorTextCase{"negative", -2147024891, "negative (os error -2147024891)"}));
 
 TEST(FallbackDescriptions, NameTheCodeAndWhyItHasNoText) {
   EXPECT_EQ(message_lookup_failed_description(12345, 317),

@@ -37,13 +37,12 @@ TEST_P(Utf8ArgumentsRejects, NamesTheFirstBadArgumentCountingFromOne) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Utf8ArgumentsRejects,
-    testing::Values(BadArgumentCase{{u"\xD800"}, "argument 1 is not valid UTF-8"},
-                    BadArgumentCase{{u"click", u"a\xDC00"}, "argument 2 is not valid UTF-8"},
-                    BadArgumentCase{{u"a", u"b", u"c\xD800", u"\xDC00"},
-                                    "argument 3 is not valid UTF-8"},
-                    BadArgumentCase{{u"1", u"2", u"3", u"4", u"5", u"6", u"7", u"8", u"9", u"10",
-                                     u"\xDBFF"},
-                                    "argument 11 is not valid UTF-8"}));
+    testing::Values(
+        BadArgumentCase{{u"\xD800"}, "argument 1 is not valid UTF-8"},
+        BadArgumentCase{{u"click", u"a\xDC00"}, "argument 2 is not valid UTF-8"},
+        BadArgumentCase{{u"a", u"b", u"c\xD800", u"\xDC00"}, "argument 3 is not valid UTF-8"},
+        BadArgumentCase{{u"1", u"2", u"3", u"4", u"5", u"6", u"7", u"8", u"9", u"10", u"\xDBFF"},
+                        "argument 11 is not valid UTF-8"}));
 
 }  // namespace
 }  // namespace vtm::platform

@@ -23,6 +23,7 @@ TEST_P(Utf16ToUtf8, ConvertsOrRejects) {
 const std::u16string GRIN = u"\xD83D\xDE00";  // U+1F600
 const std::string GRIN_UTF8 = "\xF0\x9F\x98\x80";
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, Utf16ToUtf8,
     testing::Values(
@@ -45,6 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
         Utf16Case{"PairReversed", u"\xDE00\xD83D", std::nullopt},
         Utf16Case{"TwoHighs", u"\xD83D\xD83D\xDE00", std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 struct Utf8Case {
   const char* name;
@@ -60,6 +62,7 @@ TEST_P(Utf8ToUtf16, ConvertsOrRejects) {
   EXPECT_EQ(utf8_to_utf16(GetParam().input), GetParam().expected);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, Utf8ToUtf16,
     testing::Values(
@@ -73,6 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
         Utf8Case{"TruncatedAtEnd", "a\xE2\x82", std::nullopt},
         Utf8Case{"TruncatedInMiddle", "\xE2\x82" "a", std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST(Utf16RoundTrip, EveryScalarValueBoundary) {
   for (char32_t code_point : {0x0u, 0x7Fu, 0x80u, 0x7FFu, 0x800u, 0xD7FFu, 0xE000u, 0xFFFDu,

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "json/parse.h"
 #include "json/write.h"
 #include "report/failure.h"
 #include "report/response.h"
-#include "json/parse.h"
 
 namespace vtm {
 namespace {

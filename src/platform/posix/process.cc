@@ -15,8 +15,7 @@ std::uint32_t process_id() { return static_cast<std::uint32_t>(::getpid()); }
 UInt128 unix_time_nanoseconds() {
   timespec now{};
   if (::clock_gettime(CLOCK_REALTIME, &now) != 0 || now.tv_sec < 0) return 0;
-  return static_cast<UInt128>(now.tv_sec) * 1'000'000'000u +
-         static_cast<UInt128>(now.tv_nsec);
+  return static_cast<UInt128>(now.tv_sec) * 1'000'000'000u + static_cast<UInt128>(now.tv_nsec);
 }
 
 std::optional<std::string> environment_variable(const char* name) {

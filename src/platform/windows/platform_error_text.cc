@@ -23,9 +23,8 @@ std::string platform_error_description(int code) {
     }
   }
   wchar_t buffer[2048];
-  const DWORD length =
-      FormatMessageW(flags, module, message_id, 0, buffer, static_cast<DWORD>(std::size(buffer)),
-                     nullptr);
+  const DWORD length = FormatMessageW(flags, module, message_id, 0, buffer,
+                                      static_cast<DWORD>(std::size(buffer)), nullptr);
   if (length == 0) {
     return message_lookup_failed_description(code, static_cast<int>(GetLastError()));
   }

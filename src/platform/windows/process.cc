@@ -7,9 +7,7 @@
 
 namespace vtm::platform {
 
-void exit_process(int status) {
-  ExitProcess(static_cast<UINT>(status));
-}
+void exit_process(int status) { ExitProcess(static_cast<UINT>(status)); }
 
 std::uint32_t process_id() { return GetCurrentProcessId(); }
 

@@ -68,7 +68,8 @@ WriteOutcome write_std(StdStream stream, std::string_view bytes) {
 
   const HANDLE handle =
       GetStdHandle(stream == StdStream::Out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
-  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return {WriteOutcome::Kind::NoStream, {}};
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
+    return {WriteOutcome::Kind::NoStream, {}};
   DWORD mode = 0;
   if (GetConsoleMode(handle, &mode) && GetConsoleOutputCP() != CP_UTF8) {
     return write_console(handle, stream == StdStream::Out ? out_pieces : err_pieces, bytes);

@@ -54,8 +54,8 @@ TEST(BridgeStream, WritesAndReadsThroughANamedPipe) {
 
   const std::string answer = "{\"success\":true}";
   DWORD sent = 0;
-  ASSERT_TRUE(WriteFile(server.get(), answer.data(), static_cast<DWORD>(answer.size()), &sent,
-                        nullptr));
+  ASSERT_TRUE(
+      WriteFile(server.get(), answer.data(), static_cast<DWORD>(answer.size()), &sent, nullptr));
   char buffer[64];
   const IoResult first = stream.read_some(std::span(buffer, 4));
   ASSERT_EQ(first.kind, IoResult::Kind::Done) << first.error_text;
@@ -112,8 +112,8 @@ TEST(BridgeStream, RefusesAnOrdinaryFileAndLeavesItIntact) {
   wchar_t file_name[MAX_PATH];
   ASSERT_NE(GetTempFileNameW(directory, L"vtm", 0, file_name), 0u);
   {
-    const UniqueHandle file(CreateFileW(file_name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
-                                        nullptr));
+    const UniqueHandle file(
+        CreateFileW(file_name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     DWORD written = 0;
     ASSERT_TRUE(WriteFile(file.get(), "abc", 3, &written, nullptr));
   }
@@ -123,8 +123,8 @@ TEST(BridgeStream, RefusesAnOrdinaryFileAndLeavesItIntact) {
   ASSERT_FALSE(opened.ok());
   EXPECT_EQ(opened.error(), platform_error_text(ERROR_BAD_PIPE));
   {
-    const UniqueHandle file(CreateFileW(file_name, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                        OPEN_EXISTING, 0, nullptr));
+    const UniqueHandle file(
+        CreateFileW(file_name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     char buffer[8];
     DWORD got = 0;
     ASSERT_TRUE(ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr));
@@ -168,8 +168,7 @@ TEST_P(BridgeStreamBadPath, FailsWithAPlatformErrorText) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BridgeStreamBadPath,
-    testing::Values(BadPathCase{"Empty", ""},
-                    BadPathCase{"NotUtf8", "\\\\.\\pipe\\vtm-\xFF"},
+    testing::Values(BadPathCase{"Empty", ""}, BadPathCase{"NotUtf8", "\\\\.\\pipe\\vtm-\xFF"},
                     BadPathCase{"EmbeddedNul", std::string("C:\\windows\\win.ini\0x", 21)}),
     [](const auto& info) { return std::string(info.param.name); });
 

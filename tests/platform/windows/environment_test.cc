@@ -47,6 +47,7 @@ TEST_P(EnvironmentVariableValue, ReadsAsUtf8OrNotAtAll) {
   EXPECT_EQ(environment_variable("VTM_TEST_VALUE"), GetParam().expected);
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, EnvironmentVariableValue,
     testing::Values(
@@ -58,6 +59,7 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"Long", std::wstring(5000, L'x'), std::string(5000, 'x')},
         ValueCase{"LoneSurrogate", L"a\xD800" L"b", std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 }  // namespace
 }  // namespace vtm::platform

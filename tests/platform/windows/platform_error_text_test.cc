@@ -41,9 +41,9 @@ TEST(PlatformErrorTextFromSystem, NtStatusCodesAreLookedUpWithoutTheFacilityBit)
   ASSERT_GT(text.size(), suffix.size());
   EXPECT_EQ(text.substr(text.size() - suffix.size()), suffix);
   if (text.rfind("OS Error ", 0) == 0) {
-    EXPECT_EQ(text.rfind("OS Error " + std::to_string(code) + " (FormatMessageW() returned error ",
-                         0),
-              0u)
+    EXPECT_EQ(
+        text.rfind("OS Error " + std::to_string(code) + " (FormatMessageW() returned error ", 0),
+        0u)
         << text;
   }
 }

@@ -117,8 +117,7 @@ INSTANTIATE_TEST_SUITE_P(
                         "[--gtest_filter=ArgumentsChild.Report][\xC3\xA9\xF0\x9F\x98\x80]"},
         CommandLineCase{"DoubledQuotes", L"type \"a \"\"b\"\" c\" x --json",
                         "[--gtest_filter=ArgumentsChild.Report][type][a \"b\" c][x][--json]"},
-        CommandLineCase{"LoneSurrogate", L"ok \xD800x",
-                        "failure:argument 3 is not valid UTF-8"}),
+        CommandLineCase{"LoneSurrogate", L"ok \xD800x", "failure:argument 3 is not valid UTF-8"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct HandleCloser {

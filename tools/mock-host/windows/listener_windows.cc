@@ -10,7 +10,7 @@
 
 #include "listener.h"
 #include "platform/platform.h"
-#include "platform/windows/wide_text.h"
+#include "platform/portable/utf16.h"
 
 namespace vtm::mock {
 namespace {
@@ -201,9 +201,10 @@ class PipeListener final : public Listener {
 }  // namespace
 
 Result<std::unique_ptr<Listener>> listen(const std::string& path, std::uint64_t connections) {
-  std::optional<std::wstring> name = platform::utf8_to_wide(path);
-  if (!name) return Failure{platform_error_text(ERROR_NO_UNICODE_TRANSLATION)};
-  auto listener = std::make_unique<PipeListener>(std::move(*name), connections);
+  const std::optional<std::u16string> name = platform::utf8_to_utf16(path);
+  if (!name) return Failure{platform::platform_error_text(ERROR_NO_UNICODE_TRANSLATION)};
+  auto listener =
+      std::make_unique<PipeListener>(std::wstring(name->begin(), name->end()), connections);
   Status created = listener->create_instance(true);
   if (!created) return std::move(created).take_failure();
   return std::unique_ptr<Listener>(std::move(listener));
@@ -216,6 +217,5 @@ void prepare_process() {
   // A test host must fail with a status, never with a dialog box.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
 }
-
 
 }  // namespace vtm::mock
