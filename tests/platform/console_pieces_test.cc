@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/portable/utf16.h"
-#include "platform/portable/utf8_sequence.h"
+#include "text/utf8.h"
 
 namespace vtm::platform {
 namespace {
@@ -131,7 +131,7 @@ TEST(ConsolePieces, AnySplitIntoWritesLosesAndReordersNothing) {
   const std::string text = "a" + e_acute + euro + "\xFF" + grin + "\x80" + "z\xE2\x82" "q" + grin;
   std::set<std::size_t> boundaries;
   for (std::size_t at = 0; at < text.size();) {
-    at += next_utf8_sequence(std::string_view(text).substr(at)).length;
+    at += decode_utf8_sequence(std::string_view(text).substr(at)).length;
     boundaries.insert(at);
   }
   for (std::size_t first = 0; first <= text.size(); ++first) {

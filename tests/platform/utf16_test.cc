@@ -52,6 +52,8 @@ struct Utf8Case {
   std::optional<std::u16string> expected;
 };
 
+// The strict rules themselves are the text module's table; here, that each kind of refusal stops
+// the conversion.
 class Utf8ToUtf16 : public testing::TestWithParam<Utf8Case> {};
 
 TEST_P(Utf8ToUtf16, ConvertsOrRejects) {
@@ -66,16 +68,10 @@ INSTANTIATE_TEST_SUITE_P(
         Utf8Case{"Nul", std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
         Utf8Case{"Mixed", "\xC3\xA9\xE2\x82\xAC" + grin_utf8, u"\u00E9\u20AC" + grin},
         Utf8Case{"Highest", "\xF4\x8F\xBF\xBF", std::u16string(u"\xDBFF\xDFFF")},
-        Utf8Case{"OverlongTwo", "\xC0\x80", std::nullopt},
-        Utf8Case{"OverlongThree", "\xE0\x80\x80", std::nullopt},
-        Utf8Case{"OverlongFour", "\xF0\x80\x80\x80", std::nullopt},
         Utf8Case{"Surrogate", "\xED\xA0\x80", std::nullopt},
-        Utf8Case{"AboveMax", "\xF4\x90\x80\x80", std::nullopt},
-        Utf8Case{"LeadF5", "\xF5\x80\x80\x80", std::nullopt},
         Utf8Case{"StrayContinuation", "a\x80", std::nullopt},
         Utf8Case{"TruncatedAtEnd", "a\xE2\x82", std::nullopt},
-        Utf8Case{"TruncatedInMiddle", "\xE2\x82" "a", std::nullopt},
-        Utf8Case{"ByteFF", "\xFF", std::nullopt}),
+        Utf8Case{"TruncatedInMiddle", "\xE2\x82" "a", std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Utf16RoundTrip, EveryScalarValueBoundary) {
