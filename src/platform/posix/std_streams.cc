@@ -27,7 +27,7 @@ WriteOutcome failed_write(int fd, int error) {
   if (error == EBADF && ::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
     return {WriteOutcome::Kind::NoStream, {}};
   }
-  return {WriteOutcome::Kind::Failed, os_error_text(error)};
+  return {WriteOutcome::Kind::Failed, platform_error_text(error)};
 }
 
 }  // namespace
@@ -55,7 +55,7 @@ WriteOutcome write_std(StdStream stream, std::span<const std::string_view> piece
       if (errno == EINTR) continue;
       return failed_write(fd, errno);
     }
-    if (n == 0) return {WriteOutcome::Kind::Failed, os_error_text(EIO)};
+    if (n == 0) return {WriteOutcome::Kind::Failed, platform_error_text(EIO)};
     auto done = static_cast<std::size_t>(n);
     while (next != end && done >= next->iov_len) {
       done -= next->iov_len;

@@ -48,7 +48,7 @@ const NtFunctions& nt_functions() {
 }
 
 IoResult failed(DWORD error) {
-  return {IoResult::Kind::Failed, 0, os_error_text(static_cast<int>(error))};
+  return {IoResult::Kind::Failed, 0, platform_error_text(static_cast<int>(error))};
 }
 
 class WindowsBridgeStream final : public ByteStream {
@@ -111,18 +111,22 @@ class WindowsBridgeStream final : public ByteStream {
 
 Result<std::unique_ptr<ByteStream>> open_bridge_socket(std::string_view path) {
   // A NUL would end the path early and open a different endpoint than the one named.
-  if (path.find('\0') != std::string_view::npos) return Failure{os_error_text(ERROR_INVALID_NAME)};
+  if (path.find('\0') != std::string_view::npos) {
+    return Failure{platform_error_text(ERROR_INVALID_NAME)};
+  }
   const std::optional<std::wstring> wide_path = utf8_to_wide(path);
-  if (!wide_path) return Failure{os_error_text(ERROR_NO_UNICODE_TRANSLATION)};
+  if (!wide_path) return Failure{platform_error_text(ERROR_NO_UNICODE_TRANSLATION)};
   const HANDLE handle = CreateFileW(wide_path->c_str(), GENERIC_READ | GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, 0, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return Failure{os_error_text(static_cast<int>(GetLastError()))};
+  if (handle == INVALID_HANDLE_VALUE) {
+    return Failure{platform_error_text(static_cast<int>(GetLastError()))};
+  }
   // A path that names an ordinary file would open too, and the request would overwrite the
   // start of that file. Only a stream endpoint (a pipe, a device) is a bridge.
   if (GetFileType(handle) == FILE_TYPE_DISK) {
     CloseHandle(handle);
-    return Failure{os_error_text(ERROR_BAD_PIPE)};
+    return Failure{platform_error_text(ERROR_BAD_PIPE)};
   }
   return std::unique_ptr<ByteStream>(std::make_unique<WindowsBridgeStream>(handle));
 }

@@ -15,7 +15,7 @@ constexpr std::size_t max_file_write = 1U << 30;
 WriteOutcome failed_write(DWORD error) {
   // An invalid handle means the process has no such stream: the text is dropped.
   if (error == ERROR_INVALID_HANDLE) return {WriteOutcome::Kind::NoStream, {}};
-  return {WriteOutcome::Kind::Failed, os_error_text(static_cast<int>(error))};
+  return {WriteOutcome::Kind::Failed, platform_error_text(static_cast<int>(error))};
 }
 
 WriteOutcome zero_progress() {
