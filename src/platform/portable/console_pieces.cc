@@ -49,7 +49,7 @@ std::string_view ConsolePieces::next() {
       rest_ = {};
       return piece;
     }
-    if (size + sequence.length > max_piece_bytes) break;
+    if (size + sequence.length > MAX_PIECE_BYTES) break;
     size += sequence.length;
   }
   const std::string_view piece = rest_.substr(0, size);

@@ -15,7 +15,7 @@ namespace {
 
 // A vanished reader must be an error value (EPIPE), never a kill by signal. Done once, before
 // the first write, in a static initialiser of the one file that writes.
-const bool g_sigpipe_ignored = [] {
+const bool SIGPIPE_IGNORED = [] {
   struct sigaction action {};
   action.sa_handler = SIG_IGN;
   return ::sigaction(SIGPIPE, &action, nullptr) == 0;
@@ -37,7 +37,7 @@ WriteOutcome write_std(StdStream stream, std::string_view bytes) {
 }
 
 WriteOutcome write_std(StdStream stream, std::span<const std::string_view> pieces) {
-  (void)g_sigpipe_ignored;
+  (void)SIGPIPE_IGNORED;
   const int fd = stream == StdStream::Out ? STDOUT_FILENO : STDERR_FILENO;
   std::vector<iovec> vectors;
   vectors.reserve(pieces.size());

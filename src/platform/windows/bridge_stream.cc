@@ -12,11 +12,11 @@ namespace vtm::platform {
 namespace {
 
 // Not in <ntstatus.h> without clashing with <windows.h>.
-constexpr NTSTATUS status_pending = 0x00000103;
-constexpr auto status_end_of_file = static_cast<NTSTATUS>(0xC0000011);
+constexpr NTSTATUS NT_STATUS_PENDING = 0x00000103;
+constexpr auto NT_STATUS_END_OF_FILE = static_cast<NTSTATUS>(0xC0000011);
 
 // Keeps each transfer length well inside a ULONG.
-constexpr std::size_t max_transfer = 1U << 30;
+constexpr std::size_t MAX_TRANSFER = 1U << 30;
 
 using NtTransferFn = NTSTATUS(NTAPI*)(HANDLE, HANDLE, PIO_APC_ROUTINE, PVOID, PIO_STATUS_BLOCK,
                                       PVOID, ULONG, PLARGE_INTEGER, PULONG);
@@ -38,13 +38,13 @@ Fn ntdll_entry(HMODULE ntdll, const char* name) {
 }
 
 const NtFunctions& nt_functions() {
-  static const NtFunctions functions = [] {
+  static const NtFunctions FUNCTIONS = [] {
     const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     return NtFunctions{ntdll_entry<NtTransferFn>(ntdll, "NtReadFile"),
                        ntdll_entry<NtTransferFn>(ntdll, "NtWriteFile"),
                        ntdll_entry<StatusToErrorFn>(ntdll, "RtlNtStatusToDosError")};
   }();
-  return functions;
+  return FUNCTIONS;
 }
 
 IoResult failed(DWORD error) {
@@ -81,7 +81,7 @@ class WindowsBridgeStream final : public ByteStream {
     const std::optional<NTSTATUS> waited = transfer(nt.read_file, buffer.data(), buffer.size(), io);
     if (!waited) return failed(GetLastError());
     const NTSTATUS status = *waited;
-    if (status == status_end_of_file) return {IoResult::Kind::Done, 0, {}};
+    if (status == NT_STATUS_END_OF_FILE) return {IoResult::Kind::Done, 0, {}};
     if (NT_SUCCESS(status)) return {IoResult::Kind::Done, io.Information, {}};
     const ULONG error = nt.status_to_error(status);
     // The host closed its end: that is the end of the stream, not a failure.
@@ -93,10 +93,10 @@ class WindowsBridgeStream final : public ByteStream {
   // The final status, or nothing when waiting for a pending operation itself failed.
   std::optional<NTSTATUS> transfer(NtTransferFn call, char* data, std::size_t size,
                                    IO_STATUS_BLOCK& io) {
-    const auto length = static_cast<ULONG>(std::min(size, max_transfer));
-    io.Status = status_pending;
+    const auto length = static_cast<ULONG>(std::min(size, MAX_TRANSFER));
+    io.Status = NT_STATUS_PENDING;
     NTSTATUS status = call(handle_, nullptr, nullptr, nullptr, &io, data, length, nullptr, nullptr);
-    if (status == status_pending) {
+    if (status == NT_STATUS_PENDING) {
       // The handle itself is signalled when the operation completes.
       if (WaitForSingleObject(handle_, INFINITE) != WAIT_OBJECT_0) return std::nullopt;
       status = io.Status;
