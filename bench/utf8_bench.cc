@@ -14,10 +14,11 @@ namespace {
 
 constexpr std::size_t MIB = 1024 * 1024;
 
-// Characters of 1, 2, 3 and 4 bytes: Latin, accented Latin, CJK and punctuation, emoji.
 const char* const ASCII_WORDS[] = {"the ", "window ", "button ", "Save ", "OK ", "title, "};
-const char* const WIDE_WORDS[] = {"caf\xc3\xa9 ", "\xd0\xbf\xd1\x80\xd0\xb8 ", "\xe6\x97\xa5\xe6\x9c\xac ",
-                                  "\xe2\x80\x94 ", "\xf0\x9f\x98\x80 ", "\xc3\xbc\xc3\x9f "};
+// Characters of 2, 3 and 4 bytes: accented Latin, Cyrillic, CJK, punctuation, emoji.
+const char* const WIDE_WORDS[] = {
+    "caf\xc3\xa9 ",  "\xd0\xbf\xd1\x80\xd0\xb8 ", "\xe6\x97\xa5\xe6\x9c\xac ",
+    "\xe2\x80\x94 ", "\xf0\x9f\x98\x80 ",         "\xc3\xbc\xc3\x9f "};
 
 // One word in `wide_every` is non-ASCII, the rest ASCII.
 std::string text_of(std::size_t size, std::uint64_t wide_every) {
@@ -59,7 +60,9 @@ void BM_ValidateShortStrings(benchmark::State& state) {
   while (bytes < 16 * MIB) {
     std::string s = WIDE_WORDS[rng.below(std::size(WIDE_WORDS))];
     const std::size_t length = 8 + rng.below(33);
-    while (s.size() < length) s += rng.below(4) == 0 ? WIDE_WORDS[rng.below(6)] : ASCII_WORDS[rng.below(6)];
+    while (s.size() < length) {
+      s += rng.below(4) == 0 ? WIDE_WORDS[rng.below(6)] : ASCII_WORDS[rng.below(6)];
+    }
     bytes += s.size();
     strings.push_back(std::move(s));
   }
