@@ -36,9 +36,9 @@ std::string text_of(std::size_t size, std::uint64_t wide_every) {
 }
 
 const std::string& long_text(int which) {
-  static const std::string mostly_ascii = text_of(64 * MIB, 40);
-  static const std::string mixed = text_of(64 * MIB, 2);
-  return which == 0 ? mostly_ascii : mixed;
+  static const std::string MOSTLY_ASCII = text_of(64 * MIB, 40);
+  static const std::string MIXED = text_of(64 * MIB, 2);
+  return which == 0 ? MOSTLY_ASCII : MIXED;
 }
 
 void BM_ValidateLong(benchmark::State& state) {
