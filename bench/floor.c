@@ -69,16 +69,16 @@ int main(void) {
   if (connect(fd, (struct sockaddr*)&address, sizeof address) != 0) return fail("connect");
 
   /* A request shaped like the client's, prefix and payload in one write. */
-  static const char request[] =
+  static const char REQUEST[] =
       "{\"arguments\":[],\"command\":\"screen\",\"protocolVersion\":1,"
       "\"requestId\":\"1234-5678901234567890123\"}";
-  const uint32_t length = sizeof request - 1;
-  char frame[4 + sizeof request];
+  const uint32_t length = sizeof REQUEST - 1;
+  char frame[4 + sizeof REQUEST];
   frame[0] = (char)(length >> 24);
   frame[1] = (char)(length >> 16);
   frame[2] = (char)(length >> 8);
   frame[3] = (char)length;
-  memcpy(frame + 4, request, length);
+  memcpy(frame + 4, REQUEST, length);
   if (write_full(fd, frame, 4 + length) != 0) return fail("write request");
 
   unsigned char prefix[4];

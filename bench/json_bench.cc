@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr std::size_t kMiB = 1024 * 1024;
+constexpr std::size_t MIB = 1024 * 1024;
 
 // A fixed seed: every run measures the same payloads.
 struct Rng : vtm::testing::SplitMix {
@@ -27,13 +27,13 @@ struct Rng : vtm::testing::SplitMix {
 };
 
 std::string screenshot_payload() {
-  static constexpr char kAlphabet[] =
+  static constexpr char BASE64_ALPHABET[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   Rng rng;
-  std::string base64(64 * kMiB, 'A');
+  std::string base64(64 * MIB, 'A');
   for (std::size_t i = 0; i < base64.size(); i += 8) {
     std::uint64_t bits = rng.next();
-    for (std::size_t j = 0; j < 8; ++j, bits >>= 6) base64[i + j] = kAlphabet[bits & 63];
+    for (std::size_t j = 0; j < 8; ++j, bits >>= 6) base64[i + j] = BASE64_ALPHABET[bits & 63];
   }
   base64.replace(base64.size() - 2, 2, "==");
   std::string text = R"({"data":{"format":"png","height":1600,"image":")";
@@ -43,9 +43,9 @@ std::string screenshot_payload() {
 }
 
 vtm::JsonValue ui_element(Rng& rng, int depth, std::size_t& budget) {
-  static const char* const kRoles[] = {"AXButton", "AXStaticText", "AXGroup",    "AXTextField",
+  static const char* const ROLES[] = {"AXButton", "AXStaticText", "AXGroup",    "AXTextField",
                                        "AXImage",  "AXCheckBox",   "AXMenuItem", "AXScrollArea"};
-  static const char* const kTitles[] = {"OK",
+  static const char* const TITLES[] = {"OK",
                                         "Cancel",
                                         "Save changes",
                                         "Open recent file",
@@ -54,8 +54,8 @@ vtm::JsonValue ui_element(Rng& rng, int depth, std::size_t& budget) {
                                         "Search the web or type a URL",
                                         "Toolbar \xe2\x80\x94 main window"};
   vtm::JsonObject e;
-  e.insert("role", kRoles[rng.below(8)]);
-  e.insert("title", kTitles[rng.below(8)]);
+  e.insert("role", ROLES[rng.below(8)]);
+  e.insert("title", TITLES[rng.below(8)]);
   e.insert("identifier", "element-" + std::to_string(rng.below(1000000)));
   e.insert("enabled", rng.below(5) != 0);
   e.insert("focused", rng.below(20) == 0);
@@ -81,9 +81,9 @@ vtm::JsonValue ui_element(Rng& rng, int depth, std::size_t& budget) {
 std::string ui_tree_payload() {
   Rng rng;
   vtm::JsonArray windows;
-  std::size_t budget = 16 * kMiB;
+  std::size_t budget = 16 * MIB;
   while (budget > 0) {
-    std::size_t window_budget = std::min<std::size_t>(budget, kMiB);
+    std::size_t window_budget = std::min<std::size_t>(budget, MIB);
     budget -= window_budget;
     windows.push_back(ui_element(rng, 0, window_budget));
   }
@@ -99,7 +99,7 @@ std::string coordinates_payload() {
   Rng rng;
   std::string text = "[";
   char buf[32];
-  while (text.size() < 16 * kMiB) {
+  while (text.size() < 16 * MIB) {
     const double x = static_cast<double>(rng.below(400000000)) / 100000.0;
     std::snprintf(buf, sizeof buf, "%.5g,", x);
     text += buf;
@@ -109,10 +109,10 @@ std::string coordinates_payload() {
 }
 
 const std::string& payload(int which) {
-  static const std::string screenshot = screenshot_payload();
-  static const std::string tree = ui_tree_payload();
-  static const std::string coordinates = coordinates_payload();
-  return which == 0 ? screenshot : which == 1 ? tree : coordinates;
+  static const std::string SCREENSHOT = screenshot_payload();
+  static const std::string TREE = ui_tree_payload();
+  static const std::string COORDINATES = coordinates_payload();
+  return which == 0 ? SCREENSHOT : which == 1 ? TREE : COORDINATES;
 }
 
 const char* payload_name(int which) {

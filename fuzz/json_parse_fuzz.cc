@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr std::string_view kMessages[] = {
+constexpr std::string_view MESSAGES[] = {
     "EOF while parsing a value",
     "EOF while parsing a list",
     "EOF while parsing an object",
@@ -58,7 +58,7 @@ void check_failure(std::string_view input, std::string_view error) {
   if (at == std::string_view::npos) fail();
   const std::string_view message = error.substr(0, at);
   bool known = false;
-  for (std::string_view m : kMessages) known = known || m == message;
+  for (std::string_view m : MESSAGES) known = known || m == message;
   if (!known) fail();
   const std::string_view position = error.substr(at + 9);
   const std::size_t column_at = position.find(" column ");

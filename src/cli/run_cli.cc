@@ -7,6 +7,7 @@
 #include "cli/vocabulary.h"
 #include "json/print.h"
 #include "platform/platform.h"
+#include "report/exit_status.h"
 #include "report/failure.h"
 #include "report/response.h"
 
@@ -51,10 +52,10 @@ int run_cli() {
   switch (normalised.road) {
     case Road::Version:
       print_version_report(normalised.compact);
-      return 0;
+      return STATUS_OK;
     case Road::Usage:
       print_usage();
-      return 0;
+      return STATUS_OK;
     case Road::Command:
       break;
   }

@@ -8,17 +8,6 @@
 namespace vtm {
 namespace {
 
-struct ListTarget {
-  std::string_view target;
-  std::string_view command;
-};
-
-constexpr std::array<ListTarget, 5> LIST_TARGETS = {{{"apps", "app"},
-                                                     {"applications", "app"},
-                                                     {"windows", "window"},
-                                                     {"screens", "screen"},
-                                                     {"displays", "screen"}}};
-
 Result<ResolvedCommand> resolve_list(std::vector<std::string> rest) {
   if (rest.empty()) return Failure{"list requires apps, windows, or screens"};
   const std::string target = std::move(rest.front());
@@ -26,7 +15,7 @@ Result<ResolvedCommand> resolve_list(std::vector<std::string> rest) {
                                    [&](const ListTarget& t) { return t.target == target; });
   if (found == LIST_TARGETS.end()) return Failure{"unsupported list target: " + target};
   // `list windows a b` sends exactly what `window list a b` sends.
-  rest.front() = "list";
+  rest.front() = LIST_SHORTHAND;
   return ResolvedCommand{std::string(found->command), std::move(rest)};
 }
 
@@ -35,7 +24,7 @@ Result<ResolvedCommand> resolve_list(std::vector<std::string> rest) {
 Result<ResolvedCommand> resolve_command(std::vector<std::string> words) {
   std::string first = std::move(words.front());
   words.erase(words.begin());
-  if (first == "list") return resolve_list(std::move(words));
+  if (first == LIST_SHORTHAND) return resolve_list(std::move(words));
   if (std::find(COMMAND_WORDS.begin(), COMMAND_WORDS.end(), first) == COMMAND_WORDS.end()) {
     return Failure{"unknown command: " + first};
   }

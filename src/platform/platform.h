@@ -73,6 +73,6 @@ void release_bulk(void* block, std::size_t size) noexcept;
 std::pmr::memory_resource* bulk_memory();
 
 // "<description> (os error N)" for a platform error code.
-std::string os_error_text(int code);
+std::string platform_error_text(int code);
 
 }  // namespace vtm::platform

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "json/write.h"
+#include "report/exit_status.h"
 #include "report/output.h"
 
 namespace vtm {
@@ -70,7 +71,7 @@ int report_failure(std::string_view message) {
   std::string text = to_compact_text(build_error_envelope(message));
   text += '\n';
   write_output(platform::StdStream::Err, text);
-  return 1;
+  return STATUS_FAILED;
 }
 
 }  // namespace vtm

@@ -16,7 +16,7 @@ FailureClass classify_failure(std::string_view message);
 
 JsonValue build_error_envelope(std::string_view message);
 
-// The compact envelope on stderr; returns the exit status 1.
+// The compact envelope on stderr; returns STATUS_FAILED.
 int report_failure(std::string_view message);
 
 }  // namespace vtm

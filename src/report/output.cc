@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "report/exit_status.h"
+
 namespace vtm {
 
 void write_output(platform::StdStream stream, std::string_view bytes) {
@@ -18,7 +20,7 @@ void write_output(platform::StdStream stream, std::span<const std::string_view> 
   diagnostic += '\n';
   // As far as stderr can still be written; its own failure changes nothing now.
   (void)platform::write_std(platform::StdStream::Err, diagnostic);
-  platform::exit_process(EXIT_OUTPUT_FAILED);
+  platform::exit_process(STATUS_OUTPUT_FAILED);
 }
 
 }  // namespace vtm

@@ -2,6 +2,7 @@
 
 #include "json/write.h"
 #include "platform/platform.h"
+#include "report/exit_status.h"
 #include "report/output.h"
 
 namespace vtm {
@@ -17,7 +18,7 @@ bool response_succeeded(const JsonDocument& response) {
 }
 
 int report_response(const JsonDocument& response, bool compact) {
-  const int status = response_succeeded(response) ? 0 : 1;
+  const int status = response_succeeded(response) ? STATUS_OK : STATUS_FAILED;
   // Complete before anything is written: a text that cannot be allocated prints nothing.
   const DocumentText text = render_document(response, compact, true, platform::bulk_memory());
   write_output(platform::StdStream::Out, text.pieces);

@@ -8,7 +8,7 @@ namespace vtm {
 bool response_succeeded(const JsonValue& response);
 bool response_succeeded(const JsonDocument& response);
 
-// Prints the whole response in the chosen form; returns 0 on success, else 1.
+// Prints the whole response in the chosen form; returns STATUS_OK on success, else STATUS_FAILED.
 int report_response(const JsonDocument& response, bool compact);
 
 }  // namespace vtm

@@ -58,9 +58,9 @@ std::string frame(std::uint32_t n, std::string_view payload) {
   return f;
 }
 
-const IoResult kInterrupted{IoResult::Kind::Interrupted, 0, {}};
-const IoResult kFailed{IoResult::Kind::Failed, 0, "Broken pipe (os error 32)"};
-const IoResult kZero{IoResult::Kind::Done, 0, {}};
+const IoResult INTERRUPTED{IoResult::Kind::Interrupted, 0, {}};
+const IoResult BROKEN_PIPE{IoResult::Kind::Failed, 0, "Broken pipe (os error 32)"};
+const IoResult NOTHING_MOVED{IoResult::Kind::Done, 0, {}};
 
 TEST(WriteFrame, PrefixAndPayloadAreSeparateWrites) {
   FakeStream s;
@@ -71,7 +71,7 @@ TEST(WriteFrame, PrefixAndPayloadAreSeparateWrites) {
 TEST(WriteFrame, PrefixThenPayloadInPieces) {
   FakeStream s;
   s.max_chunk = 3;
-  s.writes = {kInterrupted};
+  s.writes = {INTERRUPTED};
   ASSERT_TRUE(write_frame(s, "{\"a\":1}").ok());
   EXPECT_EQ(s.written, frame(7, "{\"a\":1}"));
 }
@@ -84,11 +84,11 @@ struct WriteFailureCase {
 
 TEST(WriteFrame, Failures) {
   const std::vector<WriteFailureCase> cases = {
-      {{kZero}, "failed to write whole buffer", 0},
-      {{kFailed}, "Broken pipe (os error 32)", 0},
+      {{NOTHING_MOVED}, "failed to write whole buffer", 0},
+      {{BROKEN_PIPE}, "Broken pipe (os error 32)", 0},
       // A failed prefix write means the payload is never offered.
-      {{{IoResult::Kind::Done, 2, {}}, kFailed}, "Broken pipe (os error 32)", 2},
-      {{{IoResult::Kind::Done, 4, {}}, kZero}, "failed to write whole buffer", 4},
+      {{{IoResult::Kind::Done, 2, {}}, BROKEN_PIPE}, "Broken pipe (os error 32)", 2},
+      {{{IoResult::Kind::Done, 4, {}}, NOTHING_MOVED}, "failed to write whole buffer", 4},
   };
   for (const WriteFailureCase& c : cases) {
     FakeStream s;
@@ -118,8 +118,8 @@ TEST(ReadFrame, PrefixLimitsAndEndOfStream) {
       {"", {}, "", "failed to fill whole buffer", 0},
       {std::string(3, '\0'), {}, "", "failed to fill whole buffer", 3},
       {frame(10, "short"), {}, "", "failed to fill whole buffer", 9},
-      {frame(2, "ok"), {kInterrupted, kInterrupted}, "ok", "", 6},
-      {frame(2, "ok"), {kFailed}, "", "Broken pipe (os error 32)", 0},
+      {frame(2, "ok"), {INTERRUPTED, INTERRUPTED}, "ok", "", 6},
+      {frame(2, "ok"), {BROKEN_PIPE}, "", "Broken pipe (os error 32)", 0},
   };
   for (const ReadCase& c : cases) {
     FakeStream s;

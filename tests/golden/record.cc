@@ -330,17 +330,17 @@ void add_numbers(Inputs& in, Rng& rng) {
 // ---- random valid documents ----
 
 std::string random_string_body(Rng& rng) {
-  static const std::vector<std::string> pieces = {
+  static const std::vector<std::string> PIECES = {
       "a", "Z", " ", "\\\"", "\\\\", "\\/", "\\b", "\\f", "\\n", "\\r", "\\t", "\\u0000",
       "\\u001f", "\\u00e9", "\\u20AC", "\\ud83d\\ude00", "\xC3\xA9", "\xE2\x82\xAC",
       "\xF0\x9F\x98\x80", "\x7F", "/", "key", "0123456789"};
   std::string s;
-  for (std::uint64_t i = rng.below(8); i > 0; --i) s += pick(rng, pieces);
+  for (std::uint64_t i = rng.below(8); i > 0; --i) s += pick(rng, PIECES);
   return s;
 }
 
 std::string random_document(Rng& rng, int depth, const std::vector<std::string>& numbers) {
-  static const std::vector<std::string> space = {"", "", "", " ", "\n", "\t", "\r\n  "};
+  static const std::vector<std::string> SPACE = {"", "", "", " ", "\n", "\t", "\r\n  "};
   const std::uint64_t kind = rng.below(depth >= 5 ? 5 : 7);
   switch (kind) {
     case 0:
@@ -352,23 +352,23 @@ std::string random_document(Rng& rng, int depth, const std::vector<std::string>&
     case 4:
       return "\"" + random_string_body(rng) + "\"";
     case 5: {
-      std::string a = "[" + pick(rng, space);
+      std::string a = "[" + pick(rng, SPACE);
       for (std::uint64_t i = 0, n = rng.below(6); i < n; ++i) {
-        if (i) a += "," + pick(rng, space);
+        if (i) a += "," + pick(rng, SPACE);
         a += random_document(rng, depth + 1, numbers);
       }
-      return a + pick(rng, space) + "]";
+      return a + pick(rng, SPACE) + "]";
     }
     default: {
-      std::string o = "{" + pick(rng, space);
+      std::string o = "{" + pick(rng, SPACE);
       for (std::uint64_t i = 0, n = rng.below(6); i < n; ++i) {
-        if (i) o += "," + pick(rng, space);
+        if (i) o += "," + pick(rng, SPACE);
         o += "\"" + random_string_body(rng) + "\"";
-        o += pick(rng, space) + ":";
-        o += pick(rng, space);
+        o += pick(rng, SPACE) + ":";
+        o += pick(rng, SPACE);
         o += random_document(rng, depth + 1, numbers);
       }
-      return o + pick(rng, space) + "}";
+      return o + pick(rng, SPACE) + "}";
     }
   }
 }
@@ -428,10 +428,10 @@ void add_truncations_and_mutations(Inputs& in, Rng& rng, const std::vector<std::
 // ---- large documents ----
 
 std::string ui_element(Rng& rng, int depth, int& budget) {
-  static const std::vector<std::string> roles = {"window", "group", "button", "text", "list",
+  static const std::vector<std::string> ROLES = {"window", "group", "button", "text", "list",
                                                  "row", "image", "field", "menu", "toolbar"};
   // One draw per statement: the order of operands of + is unspecified.
-  std::string e = "{\"role\":\"" + pick(rng, roles);
+  std::string e = "{\"role\":\"" + pick(rng, ROLES);
   e += "\",\"title\":\"Item " + std::to_string(rng.below(10000));
   if (rng.below(5) == 0) e += " \xE2\x80\x94 caf\xC3\xA9";
   e += "\",\"frame\":{\"x\":" + std::to_string(rng.below(3000));
@@ -473,10 +473,10 @@ void add_large(Inputs& in, Rng& rng) {
   }
   in.add(points + "\n]");
 
-  static const char kAlphabet[] =
+  static const char BASE64_ALPHABET[] =
       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string b64 = "{\"image\":{\"format\":\"png\",\"data\":\"";
-  for (int i = 0; i < 48000; ++i) b64.push_back(kAlphabet[rng.below(64)]);
+  for (int i = 0; i < 48000; ++i) b64.push_back(BASE64_ALPHABET[rng.below(64)]);
   in.add(b64 + "==\",\"scale\":2.0}}");
 }
 

@@ -36,16 +36,16 @@ std::string describe(const std::string& s) {
     if (c >= 0x20 && c < 0x7F) {
       out.push_back(static_cast<char>(c));
     } else {
-      static constexpr char kHex[] = "0123456789abcdef";
+      static constexpr char HEX_DIGITS[] = "0123456789abcdef";
       out += "\\x";
-      out.push_back(kHex[c >> 4]);
-      out.push_back(kHex[c & 0xF]);
+      out.push_back(HEX_DIGITS[c >> 4]);
+      out.push_back(HEX_DIGITS[c & 0xF]);
     }
   }
   return out;
 }
 
-const ErrorCase kErrorCases[] = {
+const ErrorCase ERROR_CASES[] = {
     // EOF while parsing a value: empty, whitespace only, after ":" or ",", inside a literal,
     // after "-", ".", an exponent marker or its sign.
     {"", "EOF while parsing a value at line 1 column 0"},
@@ -244,7 +244,7 @@ const ErrorCase kErrorCases[] = {
 };
 
 TEST(ParseErrorTest, MessagesAndPositions) {
-  for (const ErrorCase& c : kErrorCases) {
+  for (const ErrorCase& c : ERROR_CASES) {
     const Result<JsonValue> r = parse_json(c.input);
     ASSERT_FALSE(r.ok()) << describe(c.input);
     EXPECT_EQ(r.error(), c.message) << describe(c.input);

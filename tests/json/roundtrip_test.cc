@@ -17,7 +17,7 @@ namespace {
 using Rng = testing::SplitMix;
 
 std::string random_string(Rng& rng) {
-  static const char* const kPieces[] = {"a",
+  static const char* const PIECES[] = {"a",
                                         "Z",
                                         " ",
                                         "\"",
@@ -39,11 +39,11 @@ std::string random_string(Rng& rng) {
   std::string s;
   const std::uint64_t n = rng.below(12);
   for (std::uint64_t i = 0; i < n; ++i) {
-    const std::uint64_t pick = rng.below(std::size(kPieces));
+    const std::uint64_t pick = rng.below(std::size(PIECES));
     if (pick == 11) {
       s.push_back('\0');
     } else {
-      s += kPieces[pick];
+      s += PIECES[pick];
     }
   }
   if (rng.below(20) == 0) s += std::string(rng.below(300), 'x');

@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "platform/portable/utf16.h"
-#include "platform/portable/utf8_sequence.h"
+#include "text/utf8.h"
 
 namespace vtm::platform {
 namespace {
 
-constexpr std::size_t max_piece = ConsolePieces::max_piece_bytes;
+constexpr std::size_t MAX_PIECE = ConsolePieces::MAX_PIECE_BYTES;
 
 // Feeds the writes one after another and collects every piece, as the console writer would.
 std::vector<std::string> pieces_of(ConsolePieces& pieces, const std::vector<std::string>& writes) {
@@ -31,9 +31,9 @@ std::vector<std::string> pieces_of(const std::vector<std::string>& writes) {
   return pieces_of(pieces, writes);
 }
 
-const std::string euro = "\xE2\x82\xAC";
-const std::string grin = "\xF0\x9F\x98\x80";
-const std::string e_acute = "\xC3\xA9";
+const std::string EURO = "\xE2\x82\xAC";
+const std::string GRIN = "\xF0\x9F\x98\x80";
+const std::string E_ACUTE = "\xC3\xA9";
 
 struct PiecesCase {
   const char* name;
@@ -55,21 +55,21 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         PiecesCase{"Empty", {""}, {}, ""},
         PiecesCase{"Ascii", {"{\"success\":true}\n"}, {"{\"success\":true}\n"}, ""},
-        PiecesCase{"WholeCharacters", {"a" + euro + grin}, {"a" + euro + grin}, ""},
+        PiecesCase{"WholeCharacters", {"a" + EURO + GRIN}, {"a" + EURO + GRIN}, ""},
         PiecesCase{"EndsInsideThreeByte", {"ab\xE2\x82"}, {"ab"}, "\xE2\x82"},
         PiecesCase{"OnlyAnUnfinishedLead", {"\xF0"}, {}, "\xF0"},
-        PiecesCase{"CompletedByNextWrite", {"ab\xE2\x82", "\xAC x"}, {"ab", euro, " x"}, ""},
+        PiecesCase{"CompletedByNextWrite", {"ab\xE2\x82", "\xAC x"}, {"ab", EURO, " x"}, ""},
         PiecesCase{"FourByteOneByteAtATime",
-                   {"\xF0", "\x9F", "\x98", "\x80"}, {grin}, ""},
-        PiecesCase{"FourByteSplitTwoTwo", {"a\xF0\x9F", "\x98\x80" "b"}, {"a", grin, "b"}, ""},
-        PiecesCase{"CompletedCharacterAloneInWrite", {"\xC3", "\xA9"}, {e_acute}, ""},
-        PiecesCase{"EmptyWriteKeepsHeldBytes", {"\xC3", "", "\xA9"}, {e_acute}, ""},
+                   {"\xF0", "\x9F", "\x98", "\x80"}, {GRIN}, ""},
+        PiecesCase{"FourByteSplitTwoTwo", {"a\xF0\x9F", "\x98\x80" "b"}, {"a", GRIN, "b"}, ""},
+        PiecesCase{"CompletedCharacterAloneInWrite", {"\xC3", "\xA9"}, {E_ACUTE}, ""},
+        PiecesCase{"EmptyWriteKeepsHeldBytes", {"\xC3", "", "\xA9"}, {E_ACUTE}, ""},
         PiecesCase{"HeldThenStillUnfinished", {"\xF0\x9F", "\x98"}, {}, "\xF0\x9F\x98"},
         PiecesCase{"HeldThenNextWriteEndsUnfinished", {"\xC3", "\xA9" "a\xE2"},
-                   {e_acute, "a"}, "\xE2"},
+                   {E_ACUTE, "a"}, "\xE2"},
         // Bytes that cannot be UTF-8 go out (as U+FFFD on the console), never dropped or held.
         PiecesCase{"HeldCutShortByAscii", {"\xE2\x82", "A"}, {"\xE2\x82", "A"}, ""},
-        PiecesCase{"HeldCutShortByNewLead", {"\xE2", "\xC3\xA9"}, {"\xE2", e_acute}, ""},
+        PiecesCase{"HeldCutShortByNewLead", {"\xE2", "\xC3\xA9"}, {"\xE2", E_ACUTE}, ""},
         PiecesCase{"StrayContinuation", {"a\x80" "b"}, {"a\x80" "b"}, ""},
         PiecesCase{"InvalidLeadAtEnd", {"a\xC0"}, {"a\xC0"}, ""},
         PiecesCase{"ByteFFAtEnd", {"\xFF"}, {"\xFF"}, ""},
@@ -88,20 +88,20 @@ class ConsolePiecesBoundary : public testing::TestWithParam<BoundaryCase> {};
 // The character placed at every position around the piece limit must never be cut.
 TEST_P(ConsolePiecesBoundary, NeverCutsACharacterAtThePieceLimit) {
   const std::string& character = GetParam().character;
-  for (std::size_t before = max_piece - character.size() - 1; before <= max_piece; ++before) {
+  for (std::size_t before = MAX_PIECE - character.size() - 1; before <= MAX_PIECE; ++before) {
     const std::string text = std::string(before, 'a') + character + "b";
     const std::vector<std::string> pieces = pieces_of({text});
     std::string joined;
     for (const std::string& piece : pieces) {
-      EXPECT_LE(piece.size(), max_piece) << before;
+      EXPECT_LE(piece.size(), MAX_PIECE) << before;
       EXPECT_TRUE(utf8_to_utf16(piece).has_value()) << "piece cut inside a character, " << before;
       joined += piece;
     }
     EXPECT_EQ(joined, text) << before;
     // The first piece takes as many whole characters as fit.
     std::size_t first = before;
-    if (before + character.size() <= max_piece) first = before + character.size();
-    if (text.size() <= max_piece) first = text.size();
+    if (before + character.size() <= MAX_PIECE) first = before + character.size();
+    if (text.size() <= MAX_PIECE) first = text.size();
     ASSERT_FALSE(pieces.empty());
     EXPECT_EQ(pieces[0].size(), first) << before;
     EXPECT_EQ(pieces.size(), first == text.size() ? 1u : 2u) << before;
@@ -109,14 +109,14 @@ TEST_P(ConsolePiecesBoundary, NeverCutsACharacterAtThePieceLimit) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ConsolePiecesBoundary,
-                         testing::Values(BoundaryCase{"TwoBytes", e_acute},
-                                         BoundaryCase{"ThreeBytes", euro},
-                                         BoundaryCase{"FourBytes", grin}),
+                         testing::Values(BoundaryCase{"TwoBytes", E_ACUTE},
+                                         BoundaryCase{"ThreeBytes", EURO},
+                                         BoundaryCase{"FourBytes", GRIN}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ConsolePieces, LongTextFillsPiecesUpToTheLastWholeCharacter) {
   std::string text;
-  for (int i = 0; i < 5000; ++i) text += euro;  // 15000 bytes
+  for (int i = 0; i < 5000; ++i) text += EURO;  // 15000 bytes
   const std::vector<std::string> pieces = pieces_of({text});
   // 4096 is not a multiple of 3: each full piece stops at 4095.
   ASSERT_EQ(pieces.size(), 4u);
@@ -128,10 +128,10 @@ TEST(ConsolePieces, LongTextFillsPiecesUpToTheLastWholeCharacter) {
 
 TEST(ConsolePieces, AnySplitIntoWritesLosesAndReordersNothing) {
   // Whole characters of every width, with ill-formed bytes between them.
-  const std::string text = "a" + e_acute + euro + "\xFF" + grin + "\x80" + "z\xE2\x82" "q" + grin;
+  const std::string text = "a" + E_ACUTE + EURO + "\xFF" + GRIN + "\x80" + "z\xE2\x82" "q" + GRIN;
   std::set<std::size_t> boundaries;
   for (std::size_t at = 0; at < text.size();) {
-    at += next_utf8_sequence(std::string_view(text).substr(at)).length;
+    at += decode_utf8_sequence(std::string_view(text).substr(at)).length;
     boundaries.insert(at);
   }
   for (std::size_t first = 0; first <= text.size(); ++first) {

@@ -20,8 +20,8 @@ TEST_P(Utf16ToUtf8, ConvertsOrRejects) {
   EXPECT_EQ(utf16_to_utf8(GetParam().input), GetParam().expected);
 }
 
-const std::u16string grin = u"\xD83D\xDE00";  // U+1F600
-const std::string grin_utf8 = "\xF0\x9F\x98\x80";
+const std::u16string GRIN = u"\xD83D\xDE00";  // U+1F600
+const std::string GRIN_UTF8 = "\xF0\x9F\x98\x80";
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Utf16ToUtf8,
@@ -31,9 +31,9 @@ INSTANTIATE_TEST_SUITE_P(
         Utf16Case{"Nul", std::u16string(u"a\0b", 3), std::string("a\0b", 3)},
         Utf16Case{"TwoAndThreeBytes", u"\u00E9\u20AC\u07FF\u0800", std::string("\xC3\xA9\xE2\x82\xAC\xDF\xBF\xE0\xA0\x80")},
         Utf16Case{"LastBmp", u"\xFFFF", std::string("\xEF\xBF\xBF")},
-        Utf16Case{"PairAtStart", grin + u"ab", grin_utf8 + "ab"},
-        Utf16Case{"PairInMiddle", u"a" + grin + u"b", "a" + grin_utf8 + "b"},
-        Utf16Case{"PairAtEnd", u"ab" + grin, "ab" + grin_utf8},
+        Utf16Case{"PairAtStart", GRIN + u"ab", GRIN_UTF8 + "ab"},
+        Utf16Case{"PairInMiddle", u"a" + GRIN + u"b", "a" + GRIN_UTF8 + "b"},
+        Utf16Case{"PairAtEnd", u"ab" + GRIN, "ab" + GRIN_UTF8},
         Utf16Case{"HighestCodePoint", u"\xDBFF\xDFFF", std::string("\xF4\x8F\xBF\xBF")},
         Utf16Case{"LowestPair", u"\xD800\xDC00", std::string("\xF0\x90\x80\x80")},
         Utf16Case{"LoneHighAtStart", u"\xD83D" u"ab", std::nullopt},
@@ -52,6 +52,8 @@ struct Utf8Case {
   std::optional<std::u16string> expected;
 };
 
+// The strict rules themselves are the text module's table; here, that each kind of refusal stops
+// the conversion.
 class Utf8ToUtf16 : public testing::TestWithParam<Utf8Case> {};
 
 TEST_P(Utf8ToUtf16, ConvertsOrRejects) {
@@ -64,18 +66,12 @@ INSTANTIATE_TEST_SUITE_P(
         Utf8Case{"Empty", "", std::u16string()},
         Utf8Case{"PipePath", "\\\\.\\pipe\\bridge", std::u16string(u"\\\\.\\pipe\\bridge")},
         Utf8Case{"Nul", std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
-        Utf8Case{"Mixed", "\xC3\xA9\xE2\x82\xAC" + grin_utf8, u"\u00E9\u20AC" + grin},
+        Utf8Case{"Mixed", "\xC3\xA9\xE2\x82\xAC" + GRIN_UTF8, u"\u00E9\u20AC" + GRIN},
         Utf8Case{"Highest", "\xF4\x8F\xBF\xBF", std::u16string(u"\xDBFF\xDFFF")},
-        Utf8Case{"OverlongTwo", "\xC0\x80", std::nullopt},
-        Utf8Case{"OverlongThree", "\xE0\x80\x80", std::nullopt},
-        Utf8Case{"OverlongFour", "\xF0\x80\x80\x80", std::nullopt},
         Utf8Case{"Surrogate", "\xED\xA0\x80", std::nullopt},
-        Utf8Case{"AboveMax", "\xF4\x90\x80\x80", std::nullopt},
-        Utf8Case{"LeadF5", "\xF5\x80\x80\x80", std::nullopt},
         Utf8Case{"StrayContinuation", "a\x80", std::nullopt},
         Utf8Case{"TruncatedAtEnd", "a\xE2\x82", std::nullopt},
-        Utf8Case{"TruncatedInMiddle", "\xE2\x82" "a", std::nullopt},
-        Utf8Case{"ByteFF", "\xFF", std::nullopt}),
+        Utf8Case{"TruncatedInMiddle", "\xE2\x82" "a", std::nullopt}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Utf16RoundTrip, EveryScalarValueBoundary) {

@@ -8,6 +8,8 @@
 namespace vtm {
 namespace {
 
+using Kind = Utf8Sequence::Kind;
+
 // Reference: decode one sequence by the textbook rules; length or 0 when invalid.
 std::size_t reference_sequence(const unsigned char* p, std::size_t left) {
   const unsigned char b0 = p[0];
@@ -47,49 +49,86 @@ bool reference_valid(const std::string& s) {
   return true;
 }
 
+// The decoder's verdict on a whole text: every sequence in it Complete.
+bool decodes_whole(std::string_view s) {
+  while (!s.empty()) {
+    const Utf8Sequence sequence = decode_utf8_sequence(s);
+    if (sequence.kind != Kind::Complete) return false;
+    s.remove_prefix(sequence.length);
+  }
+  return true;
+}
+
+// Validator and decoder judge a text alike, and both as the reference does.
+void expect_verdict(const std::string& s) {
+  const bool valid = reference_valid(s);
+  ASSERT_EQ(is_valid_utf8(s), valid) << testing::PrintToString(s);
+  ASSERT_EQ(decodes_whole(s), valid) << testing::PrintToString(s);
+}
+
+struct Case {
+  std::string text;
+  bool valid;
+  // The first sequence of the text as the decoder sees it.
+  Kind kind;
+  std::size_t length;
+  char32_t code_point;
+};
+
 TEST(Utf8Test, Table) {
-  const std::pair<std::string, bool> cases[] = {
-      {"", true},
-      {"plain ASCII", true},
-      {std::string("nul\0inside", 10), true},
-      {"\x7f", true},
-      {"\xc2\x80", true},
-      {"\xdf\xbf", true},
-      {"\xe0\xa0\x80", true},
-      {"\xed\x9f\xbf", true},
-      {"\xee\x80\x80", true},
-      {"\xef\xbf\xbf", true},
-      {"\xf0\x90\x80\x80", true},
-      {"\xf4\x8f\xbf\xbf", true},
-      {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", true},
-      {"\x80", false},
-      {"\xbf", false},
-      {"\xc0\x80", false},
-      {"\xc1\xbf", false},
-      {"\xc2", false},
-      {"\xc2\x41", false},
-      {"\xe0\x80\x80", false},
-      {"\xe0\x9f\xbf", false},
-      {"\xed\xa0\x80", false},
-      {"\xed\xbf\xbf", false},
-      {"\xe2\x82", false},
-      {"\xe2\x82\x41", false},
-      {"\xf0\x80\x80\x80", false},
-      {"\xf0\x8f\xbf\xbf", false},
-      {"\xf4\x90\x80\x80", false},
-      {"\xf5\x80\x80\x80", false},
-      {"\xf8\x88\x80\x80\x80", false},
-      {"\xfe", false},
-      {"\xff", false},
-      {"\xf0\x9f\x98", false},
-      {"\xf0\x9f\x98\x41", false},
+  const Case cases[] = {
+      {"plain ASCII", true, Kind::Complete, 1, U'p'},
+      {std::string("\0inside", 7), true, Kind::Complete, 1, 0},
+      {"\x7f", true, Kind::Complete, 1, 0x7F},
+      {"\xc2\x80", true, Kind::Complete, 2, 0x80},
+      {"\xdf\xbf", true, Kind::Complete, 2, 0x7FF},
+      {"\xe0\xa0\x80", true, Kind::Complete, 3, 0x800},
+      {"\xed\x9f\xbf", true, Kind::Complete, 3, 0xD7FF},
+      {"\xee\x80\x80", true, Kind::Complete, 3, 0xE000},
+      {"\xef\xbf\xbf", true, Kind::Complete, 3, 0xFFFF},
+      {"\xf0\x90\x80\x80", true, Kind::Complete, 4, 0x10000},
+      {"\xf4\x8f\xbf\xbf", true, Kind::Complete, 4, 0x10FFFF},
+      {"\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80", true, Kind::Complete, 2, 0xE9},
+      {"\x80", false, Kind::Invalid, 1, 0},
+      {"\xbf", false, Kind::Invalid, 1, 0},
+      {"\xc0\x80", false, Kind::Invalid, 1, 0},
+      {"\xc1\xbf", false, Kind::Invalid, 1, 0},
+      {"\xc2", false, Kind::Truncated, 1, 0},
+      {"\xc2\x41", false, Kind::Invalid, 1, 0},
+      {"\xe0\x80\x80", false, Kind::Invalid, 1, 0},
+      {"\xe0\x9f\xbf", false, Kind::Invalid, 1, 0},
+      {"\xed\xa0\x80", false, Kind::Invalid, 1, 0},
+      {"\xed\xbf\xbf", false, Kind::Invalid, 1, 0},
+      {"\xe2\x82", false, Kind::Truncated, 2, 0},
+      {"\xe2\x82\x41", false, Kind::Invalid, 2, 0},
+      {"\xe2\x82\xe2\x82\xac", false, Kind::Invalid, 2, 0},
+      {"\xf0\x80\x80\x80", false, Kind::Invalid, 1, 0},
+      {"\xf0\x8f\xbf\xbf", false, Kind::Invalid, 1, 0},
+      {"\xf4\x90\x80\x80", false, Kind::Invalid, 1, 0},
+      {"\xf5\x80\x80\x80", false, Kind::Invalid, 1, 0},
+      {"\xf8\x88\x80\x80\x80", false, Kind::Invalid, 1, 0},
+      {"\xfe", false, Kind::Invalid, 1, 0},
+      {"\xff", false, Kind::Invalid, 1, 0},
+      {"\xf0\x9f", false, Kind::Truncated, 2, 0},
+      {"\xf0\x9f\x98", false, Kind::Truncated, 3, 0},
+      {"\xf0\x9f\x98\x41", false, Kind::Invalid, 3, 0},
   };
-  for (const auto& [text, valid] : cases) {
-    EXPECT_EQ(is_valid_utf8(text), valid) << testing::PrintToString(text);
-    // Behind a long ASCII run, so the block-wise skipping reaches it at every alignment.
+  EXPECT_TRUE(is_valid_utf8(""));
+  for (const Case& c : cases) {
+    const std::string label = testing::PrintToString(c.text);
+    EXPECT_EQ(is_valid_utf8(c.text), c.valid) << label;
+    EXPECT_EQ(decodes_whole(c.text), c.valid) << label;
+    const Utf8Sequence first = decode_utf8_sequence(c.text);
+    EXPECT_EQ(first.kind, c.kind) << label;
+    EXPECT_EQ(first.length, c.length) << label;
+    EXPECT_EQ(first.code_point, c.code_point) << label;
+    // Behind and before ASCII runs of every length around the validator's block sizes, so the
+    // skipping reaches the case at every alignment and the tail is checked after it.
     for (std::size_t pad = 0; pad < 70; ++pad) {
-      const std::string padded = std::string(pad, 'a') + text + std::string(pad % 7, 'z');
-      ASSERT_EQ(is_valid_utf8(padded), valid) << pad << testing::PrintToString(text);
+      const std::string padded = std::string(pad, 'a') + c.text + std::string(pad % 7, 'z');
+      ASSERT_EQ(is_valid_utf8(padded), c.valid) << pad << label;
+      const std::string repeated = c.text + std::string(pad, 'b') + c.text;
+      ASSERT_EQ(is_valid_utf8(repeated), c.valid) << pad << label;
     }
   }
 }
@@ -98,17 +137,17 @@ TEST(Utf8Test, AllOneTwoAndThreeByteStrings) {
   std::string s;
   for (int a = 0; a < 256; ++a) {
     s.assign(1, static_cast<char>(a));
-    ASSERT_EQ(is_valid_utf8(s), reference_valid(s)) << a;
+    expect_verdict(s);
     for (int b = 0; b < 256; ++b) {
       s.assign({static_cast<char>(a), static_cast<char>(b)});
-      ASSERT_EQ(is_valid_utf8(s), reference_valid(s)) << a << " " << b;
+      expect_verdict(s);
     }
   }
   for (int a = 0x80; a < 256; ++a) {
     for (int b = 0; b < 256; ++b) {
       for (int c = 0; c < 256; ++c) {
         s.assign({static_cast<char>(a), static_cast<char>(b), static_cast<char>(c)});
-        ASSERT_EQ(is_valid_utf8(s), reference_valid(s)) << a << " " << b << " " << c;
+        expect_verdict(s);
       }
     }
   }
@@ -122,32 +161,26 @@ TEST(Utf8Test, FourByteLeads) {
         for (int d : {0x00, 0x80, 0x9F, 0xBF, 0xC2}) {
           s.assign({static_cast<char>(a), static_cast<char>(b), static_cast<char>(c),
                     static_cast<char>(d)});
-          ASSERT_EQ(is_valid_utf8(s), reference_valid(s)) << a << " " << b << " " << c << " " << d;
+          expect_verdict(s);
         }
       }
     }
   }
 }
 
-TEST(Utf8Test, EveryCodePointEncodes) {
+TEST(Utf8Test, EveryCodePointEncodesAndDecodesBack) {
   std::string all;
-  for (std::uint32_t cp = 0; cp <= 0x10FFFF; ++cp) {
+  for (char32_t cp = 0; cp <= 0x10FFFF; ++cp) {
     if (cp >= 0xD800 && cp <= 0xDFFF) continue;
-    if (cp < 0x80) {
-      all.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      all.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-      all.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      all.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-      all.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      all.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      all.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-      all.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-      all.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-      all.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
+    char bytes[MAX_UTF8_SEQUENCE_BYTES];
+    const std::size_t length = encode_utf8(bytes, cp);
+    const std::size_t shortest = cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+    ASSERT_EQ(length, shortest) << std::hex << static_cast<std::uint32_t>(cp);
+    const Utf8Sequence back = decode_utf8_sequence({bytes, length});
+    ASSERT_EQ(back.kind, Kind::Complete) << std::hex << static_cast<std::uint32_t>(cp);
+    ASSERT_EQ(back.length, length) << std::hex << static_cast<std::uint32_t>(cp);
+    ASSERT_EQ(back.code_point, cp) << std::hex << static_cast<std::uint32_t>(cp);
+    encode_utf8(all, cp);
   }
   EXPECT_TRUE(is_valid_utf8(all));
   all.push_back('\xe0');

@@ -5,16 +5,11 @@
 #include <utility>
 #include <vector>
 
+#include "cli/vocabulary.h"
 #include "json/parse.h"
 
 namespace vtm::mock {
 namespace {
-
-constexpr std::array<std::string_view, 29> COMMAND_WORDS = {
-    "bridge",    "permissions", "screen",  "image", "capture",    "see",    "verify",  "click",
-    "type",      "set-value",   "action",  "press", "scroll",     "paste",  "drag",    "move",
-    "window",    "menu",        "menubar", "app",   "dock",       "dialog", "browser", "space",
-    "clipboard", "clean",       "tools",   "learn", "completions"};
 
 // The host's view of an argument list: "--key value", "--key=value", bare "--flag" and plain
 // words, which is how the client's users write them.
@@ -174,170 +169,218 @@ std::size_t code_points(std::string_view text) {
   return count;
 }
 
-JsonValue data_for(std::string_view command, const Arguments& args) {
-  if (command == "bridge") {
-    return object({{"connected", true},
-                   {"host", "mock-host"},
-                   {"protocolVersion", number(1)},
-                   {"subcommand", args.word(0, "status")}});
+using DataBuilder = JsonValue (*)(const Arguments& args);
+
+struct DefaultAnswer {
+  std::string_view word;
+  DataBuilder data;
+};
+
+// In the client's word order, so that the check below holds it to the client's vocabulary.
+constexpr std::array<DefaultAnswer, COMMAND_WORDS.size()> DEFAULT_ANSWERS = {{
+    {"bridge",
+     [](const Arguments& args) -> JsonValue {
+       return object({{"connected", true},
+                      {"host", "mock-host"},
+                      {"protocolVersion", number(1)},
+                      {"subcommand", args.word(0, "status")}});
+     }},
+    {"permissions",
+     [](const Arguments&) -> JsonValue {
+       return object(
+           {{"allGranted", true},
+            {"permissions", array({object({{"name", "accessibility"}, {"granted", true}}),
+                                   object({{"name", "screen-recording"}, {"granted", true}}),
+                                   object({{"name", "automation"}, {"granted", true}})})}});
+     }},
+    {"screen",
+     [](const Arguments& args) -> JsonValue {
+       if (args.word(0, "") == "list") return object({{"screens", screen_list()}});
+       return with_member(png_image(), "screen", number_or_text(args.option("screen")));
+     }},
+    {"image",
+     [](const Arguments& args) -> JsonValue {
+       return with_member(png_image(), "path", optional_text(args.option("path")));
+     }},
+    {"capture",
+     [](const Arguments& args) -> JsonValue {
+       return with_member(png_image(), "window", number_or_text(args.option("window")));
+     }},
+    {"see",
+     [](const Arguments&) -> JsonValue {
+       return object({{"snapshotId", "snapshot-1"},
+                      {"elements", array({object({{"id", "B1"},
+                                                  {"role", "button"},
+                                                  {"label", "OK"},
+                                                  {"frame", frame(100, 200, 80, 24)}}),
+                                          object({{"id", "T1"},
+                                                  {"role", "text-field"},
+                                                  {"label", "Name"},
+                                                  {"value", ""},
+                                                  {"frame", frame(100, 160, 240, 24)}})})},
+                      {"screenshot", png_image()}});
+     }},
+    {"verify",
+     [](const Arguments& args) -> JsonValue {
+       return object({{"verified", true}, {"expected", args.option_or_text("text", 0)}});
+     }},
+    {"click",
+     [](const Arguments& args) -> JsonValue {
+       return object({{"clicked", true},
+                      {"x", number_or_text(args.option("x"))},
+                      {"y", number_or_text(args.option("y"))},
+                      {"button", args.option("button").value_or("left")},
+                      {"element", optional_text(args.option("on"))}});
+     }},
+    {"type",
+     [](const Arguments& args) -> JsonValue {
+       const std::string text = args.option_or_text("text", 0);
+       return object({{"typed", text}, {"characters", number(code_points(text))}});
+     }},
+    {"set-value",
+     [](const Arguments& args) -> JsonValue {
+       return object({{"element", args.option("on").value_or(args.word(0, ""))},
+                      {"value", args.option("value").value_or(args.text_from(1))},
+                      {"set", true}});
+     }},
+    {"action",
+     [](const Arguments& args) -> JsonValue {
+       return object({{"action", args.option("action").value_or(args.word(0, "press"))},
+                      {"element", optional_text(args.option("on"))},
+                      {"performed", true}});
+     }},
+    {"press",
+     [](const Arguments& args) -> JsonValue {
+       return object({{"keys", args.option_or_text("keys", 0)},
+                      {"count", number_or_text(args.option("count").value_or("1"))}});
+     }},
+    {"scroll",
+     [](const Arguments& args) -> JsonValue {
+       return object({{"direction", args.option("direction").value_or(args.word(0, "down"))},
+                      {"amount", number_or_text(args.option("amount").value_or("3"))}});
+     }},
+    {"paste",
+     [](const Arguments& args) -> JsonValue {
+       return object({{"pasted", true}, {"text", args.option_or_text("text", 0)}});
+     }},
+    {"drag",
+     [](const Arguments& args) -> JsonValue {
+       return object({{"from", object({{"x", number_or_text(args.option("from-x"))},
+                                       {"y", number_or_text(args.option("from-y"))}})},
+                      {"to", object({{"x", number_or_text(args.option("to-x"))},
+                                     {"y", number_or_text(args.option("to-y"))}})},
+                      {"dragged", true}});
+     }},
+    {"move",
+     [](const Arguments& args) -> JsonValue {
+       return object({{"moved", true},
+                      {"x", number_or_text(args.option("x"))},
+                      {"y", number_or_text(args.option("y"))}});
+     }},
+    {"window",
+     [](const Arguments& args) -> JsonValue {
+       const std::string sub = args.word(0, "list");
+       if (sub == "list") return object({{"windows", window_list()}});
+       return object({{"action", sub}, {"window", window_list().as_array().front()}});
+     }},
+    {"menu",
+     [](const Arguments& args) -> JsonValue {
+       const std::string sub = args.word(0, "list");
+       if (sub == "list") {
+         return object(
+             {{"menus", array({object({{"title", "File"},
+                                       {"items", text_array({"New", "Open...", "Save"})}}),
+                               object({{"title", "Edit"},
+                                       {"items", text_array({"Undo", "Copy", "Paste"})}})})}});
+       }
+       return object({{"action", sub}, {"path", args.text_from(1)}, {"clicked", true}});
+     }},
+    {"menubar",
+     [](const Arguments&) -> JsonValue {
+       return object({{"items", text_array({"Editor", "File", "Edit", "View", "Window", "Help"})},
+                      {"app", "Editor"}});
+     }},
+    {"app",
+     [](const Arguments& args) -> JsonValue {
+       const std::string sub = args.word(0, "list");
+       if (sub == "list") return object({{"apps", app_list()}});
+       return object(
+           {{"action", sub}, {"app", args.option("name").value_or(args.word(1, "Editor"))}});
+     }},
+    {"dock",
+     [](const Arguments&) -> JsonValue {
+       return object({{"items", text_array({"Editor", "Terminal", "Browser"})}});
+     }},
+    {"dialog",
+     [](const Arguments& args) -> JsonValue {
+       const std::string sub = args.word(0, "list");
+       if (sub == "list") return object({{"dialogs", JsonArray{}}});
+       return object({{"action", sub}, {"handled", true}});
+     }},
+    {"browser",
+     [](const Arguments& args) -> JsonValue {
+       const std::string sub = args.word(0, "tabs");
+       if (sub == "tabs" || sub == "list") {
+         return object({{"tabs", array({object({{"id", number(1)},
+                                                {"title", "Example Domain"},
+                                                {"url", "https://example.com/"},
+                                                {"active", true}})})}});
+       }
+       return object(
+           {{"action", sub}, {"url", args.option("url").value_or("https://example.com/")}});
+     }},
+    {"space",
+     [](const Arguments& args) -> JsonValue {
+       const std::string sub = args.word(0, "list");
+       if (sub == "list") {
+         return object({{"spaces", array({object({{"id", number(1)}, {"current", true}}),
+                                          object({{"id", number(2)}, {"current", false}})})}});
+       }
+       return object({{"action", sub}, {"space", number_or_text(args.word(1, "1"))}});
+     }},
+    {"clipboard",
+     [](const Arguments& args) -> JsonValue {
+       const std::string sub = args.word(0, "get");
+       if (sub == "set") return object({{"set", true}, {"text", args.option_or_text("text", 1)}});
+       return object({{"text", "mock clipboard text"}});
+     }},
+    {"clean",
+     [](const Arguments& args) -> JsonValue {
+       return object({{"removed", number(0)}, {"dryRun", args.has_flag("dry-run")}});
+     }},
+    {"tools",
+     [](const Arguments&) -> JsonValue {
+       JsonArray tools;
+       for (std::string_view word : COMMAND_WORDS) tools.emplace_back(std::string(word));
+       return object({{"tools", std::move(tools)}});
+     }},
+    {"learn",
+     [](const Arguments& args) -> JsonValue {
+       return object({{"topic", args.word(0, "overview")},
+                      {"text", "Use see to find elements, then click, type or action on them."}});
+     }},
+    {"completions",
+     [](const Arguments& args) -> JsonValue {
+       const std::string shell = args.word(0, "bash");
+       return object(
+           {{"shell", shell}, {"script", "# " + shell + " completions for vantelmirectl\n"}});
+     }},
+}};
+
+constexpr bool answers_every_command_word() {
+  for (std::size_t i = 0; i < COMMAND_WORDS.size(); ++i) {
+    if (DEFAULT_ANSWERS[i].word != COMMAND_WORDS[i]) return false;
   }
-  if (command == "permissions") {
-    return object({{"allGranted", true},
-                   {"permissions", array({object({{"name", "accessibility"}, {"granted", true}}),
-                                          object({{"name", "screen-recording"}, {"granted", true}}),
-                                          object({{"name", "automation"}, {"granted", true}})})}});
-  }
-  if (command == "screen") {
-    if (args.word(0, "") == "list") return object({{"screens", screen_list()}});
-    return with_member(png_image(), "screen", number_or_text(args.option("screen")));
-  }
-  if (command == "image") {
-    return with_member(png_image(), "path", optional_text(args.option("path")));
-  }
-  if (command == "capture") {
-    return with_member(png_image(), "window", number_or_text(args.option("window")));
-  }
-  if (command == "see") {
-    return object({{"snapshotId", "snapshot-1"},
-                   {"elements", array({object({{"id", "B1"},
-                                               {"role", "button"},
-                                               {"label", "OK"},
-                                               {"frame", frame(100, 200, 80, 24)}}),
-                                       object({{"id", "T1"},
-                                               {"role", "text-field"},
-                                               {"label", "Name"},
-                                               {"value", ""},
-                                               {"frame", frame(100, 160, 240, 24)}})})},
-                   {"screenshot", png_image()}});
-  }
-  if (command == "verify") {
-    return object({{"verified", true}, {"expected", args.option_or_text("text", 0)}});
-  }
-  if (command == "click") {
-    return object({{"clicked", true},
-                   {"x", number_or_text(args.option("x"))},
-                   {"y", number_or_text(args.option("y"))},
-                   {"button", args.option("button").value_or("left")},
-                   {"element", optional_text(args.option("on"))}});
-  }
-  if (command == "type") {
-    const std::string text = args.option_or_text("text", 0);
-    return object({{"typed", text}, {"characters", number(code_points(text))}});
-  }
-  if (command == "set-value") {
-    return object({{"element", args.option("on").value_or(args.word(0, ""))},
-                   {"value", args.option("value").value_or(args.text_from(1))},
-                   {"set", true}});
-  }
-  if (command == "action") {
-    return object({{"action", args.option("action").value_or(args.word(0, "press"))},
-                   {"element", optional_text(args.option("on"))},
-                   {"performed", true}});
-  }
-  if (command == "press") {
-    return object({{"keys", args.option_or_text("keys", 0)},
-                   {"count", number_or_text(args.option("count").value_or("1"))}});
-  }
-  if (command == "scroll") {
-    return object({{"direction", args.option("direction").value_or(args.word(0, "down"))},
-                   {"amount", number_or_text(args.option("amount").value_or("3"))}});
-  }
-  if (command == "paste") {
-    return object({{"pasted", true}, {"text", args.option_or_text("text", 0)}});
-  }
-  if (command == "drag") {
-    return object({{"from", object({{"x", number_or_text(args.option("from-x"))},
-                                    {"y", number_or_text(args.option("from-y"))}})},
-                   {"to", object({{"x", number_or_text(args.option("to-x"))},
-                                  {"y", number_or_text(args.option("to-y"))}})},
-                   {"dragged", true}});
-  }
-  if (command == "move") {
-    return object({{"moved", true},
-                   {"x", number_or_text(args.option("x"))},
-                   {"y", number_or_text(args.option("y"))}});
-  }
-  if (command == "window") {
-    const std::string sub = args.word(0, "list");
-    if (sub == "list") return object({{"windows", window_list()}});
-    return object({{"action", sub}, {"window", window_list().as_array().front()}});
-  }
-  if (command == "menu") {
-    const std::string sub = args.word(0, "list");
-    if (sub == "list") {
-      return object(
-          {{"menus",
-            array(
-                {object({{"title", "File"}, {"items", text_array({"New", "Open...", "Save"})}}),
-                 object({{"title", "Edit"}, {"items", text_array({"Undo", "Copy", "Paste"})}})})}});
-    }
-    return object({{"action", sub}, {"path", args.text_from(1)}, {"clicked", true}});
-  }
-  if (command == "menubar") {
-    return object({{"items", text_array({"Editor", "File", "Edit", "View", "Window", "Help"})},
-                   {"app", "Editor"}});
-  }
-  if (command == "app") {
-    const std::string sub = args.word(0, "list");
-    if (sub == "list") return object({{"apps", app_list()}});
-    return object({{"action", sub}, {"app", args.option("name").value_or(args.word(1, "Editor"))}});
-  }
-  if (command == "dock") {
-    return object({{"items", text_array({"Editor", "Terminal", "Browser"})}});
-  }
-  if (command == "dialog") {
-    const std::string sub = args.word(0, "list");
-    if (sub == "list") return object({{"dialogs", JsonArray{}}});
-    return object({{"action", sub}, {"handled", true}});
-  }
-  if (command == "browser") {
-    const std::string sub = args.word(0, "tabs");
-    if (sub == "tabs" || sub == "list") {
-      return object({{"tabs", array({object({{"id", number(1)},
-                                             {"title", "Example Domain"},
-                                             {"url", "https://example.com/"},
-                                             {"active", true}})})}});
-    }
-    return object({{"action", sub}, {"url", args.option("url").value_or("https://example.com/")}});
-  }
-  if (command == "space") {
-    const std::string sub = args.word(0, "list");
-    if (sub == "list") {
-      return object({{"spaces", array({object({{"id", number(1)}, {"current", true}}),
-                                       object({{"id", number(2)}, {"current", false}})})}});
-    }
-    return object({{"action", sub}, {"space", number_or_text(args.word(1, "1"))}});
-  }
-  if (command == "clipboard") {
-    const std::string sub = args.word(0, "get");
-    if (sub == "set") return object({{"set", true}, {"text", args.option_or_text("text", 1)}});
-    return object({{"text", "mock clipboard text"}});
-  }
-  if (command == "clean") {
-    return object({{"removed", number(0)}, {"dryRun", args.has_flag("dry-run")}});
-  }
-  if (command == "tools") {
-    JsonArray tools;
-    for (std::string_view word : COMMAND_WORDS) tools.emplace_back(std::string(word));
-    return object({{"tools", std::move(tools)}});
-  }
-  if (command == "learn") {
-    return object({{"topic", args.word(0, "overview")},
-                   {"text", "Use see to find elements, then click, type or action on them."}});
-  }
-  // completions
-  const std::string shell = args.word(0, "bash");
-  return object({{"shell", shell}, {"script", "# " + shell + " completions for vantelmirectl\n"}});
+  return true;
 }
+static_assert(answers_every_command_word(), "one answer per command word, in the client's order");
 
 }  // namespace
 
-std::span<const std::string_view> command_words() { return COMMAND_WORDS; }
-
 std::optional<JsonValue> default_data(std::string_view command,
                                       std::span<const std::string> arguments) {
-  for (std::string_view word : COMMAND_WORDS) {
-    if (word == command) return data_for(command, Arguments(arguments));
+  for (const DefaultAnswer& answer : DEFAULT_ANSWERS) {
+    if (answer.word == command) return answer.data(Arguments(arguments));
   }
   return std::nullopt;
 }

@@ -10,10 +10,8 @@
 
 namespace vtm::mock {
 
-// The command words the desktop host understands, in the client's table order.
-std::span<const std::string_view> command_words();
-
-// The "data" member for a known command word and its arguments; nullopt for an unknown word.
+// The "data" member for a command word of the client's vocabulary and its arguments; nullopt
+// for an unknown word.
 std::optional<JsonValue> default_data(std::string_view command,
                                       std::span<const std::string> arguments);
 

@@ -1,11 +1,21 @@
 #include "options.h"
 
+#include <algorithm>
+#include <array>
 #include <limits>
+#include <string>
+#include <vector>
+
+#include "bridge/frames.h"
 
 namespace vtm::mock {
 namespace {
 
 constexpr std::uint64_t MAX_MILLISECONDS = std::numeric_limits<std::int32_t>::max();
+constexpr std::uint64_t MAX_U32 = std::numeric_limits<std::uint32_t>::max();
+
+static_assert(MAX_PAYLOAD_BYTES_OPTION > MAX_RESPONSE_FRAME_BYTES,
+              "--payload-bytes must reach past the client's response limit");
 
 Result<std::uint64_t> parse_decimal(std::string_view option, std::string_view text,
                                     std::uint64_t min, std::uint64_t max) {
@@ -29,8 +39,11 @@ Result<std::uint64_t> parse_decimal(std::string_view option, std::string_view te
   return value;
 }
 
-Result<std::uint32_t> parse_prefix(std::string_view text) {
-  if (text.size() != 8) return Failure{"--prefix needs exactly 8 hex digits: " + std::string(text)};
+Result<std::uint32_t> parse_prefix(std::string_view option, std::string_view text) {
+  const auto refused = [&] {
+    return Failure{std::string(option) + " needs exactly 8 hex digits: " + std::string(text)};
+  };
+  if (text.size() != 8) return refused();
   std::uint32_t value = 0;
   for (char c : text) {
     std::uint32_t nibble = 0;
@@ -41,147 +54,192 @@ Result<std::uint32_t> parse_prefix(std::string_view text) {
     } else if (c >= 'A' && c <= 'F') {
       nibble = static_cast<std::uint32_t>(c - 'A' + 10);
     } else {
-      return Failure{"--prefix needs exactly 8 hex digits: " + std::string(text)};
+      return refused();
     }
     value = value << 4 | nibble;
   }
   return value;
 }
 
-// Sets an optional once; a repeated option is a mistake in the caller's script, not a choice.
-template <class T>
-Status set_once(std::optional<T>& slot, std::string_view option, T value) {
-  if (slot) return Failure{std::string(option) + " given twice"};
-  slot = std::move(value);
+// Field setters: each checks the value and stores it. `option` is the name for messages.
+using Setter = Status (*)(HostOptions& options, std::string_view option, std::string_view value);
+
+template <auto FIELD>
+Status set_flag(HostOptions& options, std::string_view, std::string_view) {
+  options.*FIELD = true;
   return ok_status();
 }
 
-Status set_flag_once(bool& slot, std::string_view option) {
-  if (slot) return Failure{std::string(option) + " given twice"};
-  slot = true;
+template <auto FIELD>
+Status set_text(HostOptions& options, std::string_view, std::string_view value) {
+  options.*FIELD = std::string(value);
   return ok_status();
+}
+
+template <auto FIELD, std::uint64_t MIN, std::uint64_t MAX>
+Status set_number(HostOptions& options, std::string_view option, std::string_view value) {
+  auto number = parse_decimal(option, value, MIN, MAX);
+  if (!number) return std::move(number).take_failure();
+  options.*FIELD = number.value();
+  return ok_status();
+}
+
+Status set_listen(HostOptions& options, std::string_view option, std::string_view value) {
+  if (value.empty()) return Failure{std::string(option) + " needs a non-empty path"};
+  options.listen_path = value;
+  return ok_status();
+}
+
+Status set_prefix(HostOptions& options, std::string_view option, std::string_view value) {
+  auto prefix = parse_prefix(option, value);
+  if (!prefix) return std::move(prefix).take_failure();
+  options.prefix = prefix.value();
+  return ok_status();
+}
+
+enum class Role {
+  Plain,
+  Required,
+  AnswerSource,  // at most one of these: they all say where answers come from
+};
+
+struct OptionSpec {
+  std::string_view name;
+  std::string_view value_name;  // empty for a flag
+  Role role;
+  Setter set;
+  std::string_view help;
+};
+
+// Order is the order of the usage text. Every option may be given once.
+constexpr std::array<OptionSpec, 16> OPTIONS = {{
+    {"--listen", "PATH", Role::Required, set_listen,
+     R"(Unix socket path, or \\.\pipe\NAME on Windows)"},
+    {"--responses", "FILE", Role::AnswerSource, set_text<&HostOptions::responses_file>,
+     "JSON object mapping command word -> response value"},
+    {"--echo", "", Role::AnswerSource, set_flag<&HostOptions::echo>,
+     "answer with the request itself under data.request"},
+    {"--raw", "TEXT", Role::AnswerSource, set_text<&HostOptions::raw_text>,
+     "answer every request with exactly these payload bytes"},
+    {"--raw-file", "FILE", Role::AnswerSource, set_text<&HostOptions::raw_file>,
+     "same, payload bytes from a file"},
+    {"--payload-bytes", "N", Role::AnswerSource,
+     set_number<&HostOptions::payload_bytes, 1, MAX_PAYLOAD_BYTES_OPTION>,
+     "answer with a valid JSON payload of exactly N bytes"},
+    {"--prefix", "HEX", Role::Plain, set_prefix,
+     "send this 8-hex-digit length prefix instead of the real one"},
+    {"--short", "N", Role::Plain, set_number<&HostOptions::short_bytes, 0, MAX_U32>,
+     "send only the first N payload bytes, then close"},
+    {"--close", "", Role::Plain, set_flag<&HostOptions::close_without_answer>,
+     "read the request, then close without answering"},
+    {"--no-read", "", Role::Plain, set_flag<&HostOptions::no_read>,
+     "don't read the request: answer (or close) at once"},
+    {"--extra", "TEXT", Role::Plain, set_text<&HostOptions::extra>,
+     "after the frame, send these extra bytes too"},
+    {"--delay-ms", "N", Role::Plain, set_number<&HostOptions::delay_ms, 0, MAX_MILLISECONDS>,
+     "wait N ms before answering"},
+    {"--record", "FILE", Role::Plain, set_text<&HostOptions::record_file>,
+     "write the raw bytes received to FILE (appended per connection)"},
+    {"--count", "N", Role::Plain, set_number<&HostOptions::count, 1, MAX_U32>,
+     "stop after N connections (default 1)"},
+    {"--idle-ms", "N", Role::Plain, set_number<&HostOptions::idle_ms, 1, MAX_MILLISECONDS>,
+     "stop after N ms without a connection (default 30000)"},
+    {"--help", "", Role::Plain, set_flag<&HostOptions::help>, "this text"},
+}};
+
+// "--listen PATH", or the name alone for a flag.
+std::string synopsis(const OptionSpec& spec) {
+  std::string text(spec.name);
+  if (!spec.value_name.empty()) {
+    text += ' ';
+    text += spec.value_name;
+  }
+  return text;
+}
+
+// The answer sources' names, joined by `separator` and the last one by `last`.
+std::string answer_source_names(std::string_view separator, std::string_view last) {
+  std::vector<std::string_view> names;
+  for (const OptionSpec& spec : OPTIONS) {
+    if (spec.role == Role::AnswerSource) names.push_back(spec.name);
+  }
+  std::string text;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) text += i + 1 == names.size() ? last : separator;
+    text += names[i];
+  }
+  return text;
+}
+
+std::string build_usage_text() {
+  std::string text = "Usage: mock-host";
+  for (const OptionSpec& spec : OPTIONS) {
+    if (spec.role == Role::Required) {
+      text += ' ';
+      text += synopsis(spec);
+    }
+  }
+  text += " [options]\n";
+  text += "Stand-in desktop host: answers one length-prefixed JSON request per connection.\n\n";
+  constexpr std::size_t HELP_COLUMN = 24;
+  for (const OptionSpec& spec : OPTIONS) {
+    std::string line = "  ";
+    line += synopsis(spec);
+    line.resize(std::max(HELP_COLUMN, line.size() + 1), ' ');
+    text += line;
+    text += spec.help;
+    text += '\n';
+  }
+  text += "\nWithout ";
+  text += answer_source_names(", ", " or ");
+  text +=
+      " every command word gets a\nbuilt-in answer. Prints \"listening on PATH\" once ready. "
+      "Exit status: 0 when done or idle,\n1 when the endpoint fails, 2 on bad usage.\n";
+  return text;
 }
 
 }  // namespace
 
 Result<HostOptions> parse_host_options(const std::vector<std::string>& args) {
   HostOptions options;
-  std::optional<std::string> listen;
-  std::optional<std::string> extra;
-  std::optional<std::uint64_t> delay_ms;
-  std::optional<std::uint64_t> count;
-  std::optional<std::uint64_t> idle_ms;
+  std::array<bool, OPTIONS.size()> given{};
 
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& option = args[i];
-    if (option == "--help") {
+    const auto* spec = std::find_if(OPTIONS.begin(), OPTIONS.end(),
+                                    [&](const OptionSpec& s) { return s.name == option; });
+    if (spec == OPTIONS.end()) return Failure{"unknown option: " + option};
+    std::string_view value;
+    if (!spec->value_name.empty()) {
+      if (i + 1 >= args.size()) return Failure{option + " needs a value"};
+      value = args[++i];
+    }
+    // The value is judged before the repetition, so a bad second value names its own fault.
+    if (Status set = spec->set(options, option, value); !set) return std::move(set).take_failure();
+    if (options.help) {
       HostOptions help;
       help.help = true;
       return help;
     }
-    const bool takes_value = option == "--listen" || option == "--responses" || option == "--raw" ||
-                             option == "--raw-file" || option == "--payload-bytes" ||
-                             option == "--prefix" || option == "--short" || option == "--extra" ||
-                             option == "--delay-ms" || option == "--record" ||
-                             option == "--count" || option == "--idle-ms";
-    Status status = ok_status();
-    if (takes_value) {
-      if (i + 1 >= args.size()) return Failure{option + " needs a value"};
-      const std::string& value = args[++i];
-      if (option == "--listen") {
-        if (value.empty()) return Failure{"--listen needs a non-empty path"};
-        status = set_once(listen, option, value);
-      } else if (option == "--responses") {
-        status = set_once(options.responses_file, option, value);
-      } else if (option == "--raw") {
-        status = set_once(options.raw_text, option, value);
-      } else if (option == "--raw-file") {
-        status = set_once(options.raw_file, option, value);
-      } else if (option == "--extra") {
-        status = set_once(extra, option, value);
-      } else if (option == "--record") {
-        status = set_once(options.record_file, option, value);
-      } else if (option == "--prefix") {
-        auto prefix = parse_prefix(value);
-        if (!prefix) return std::move(prefix).take_failure();
-        status = set_once(options.prefix, option, prefix.value());
-      } else {
-        std::uint64_t min = 0;
-        std::uint64_t max = MAX_MILLISECONDS;
-        std::optional<std::uint64_t>* slot = nullptr;
-        if (option == "--payload-bytes") {
-          min = 1;
-          max = MAX_PAYLOAD_BYTES_OPTION;
-          slot = &options.payload_bytes;
-        } else if (option == "--short") {
-          max = std::numeric_limits<std::uint32_t>::max();
-          slot = &options.short_bytes;
-        } else if (option == "--delay-ms") {
-          slot = &delay_ms;
-        } else if (option == "--count") {
-          min = 1;
-          max = std::numeric_limits<std::uint32_t>::max();
-          slot = &count;
-        } else {
-          min = 1;
-          slot = &idle_ms;
-        }
-        auto number = parse_decimal(option, value, min, max);
-        if (!number) return std::move(number).take_failure();
-        status = set_once(*slot, option, number.value());
-      }
-    } else if (option == "--echo") {
-      status = set_flag_once(options.echo, option);
-    } else if (option == "--close") {
-      status = set_flag_once(options.close_without_answer, option);
-    } else if (option == "--no-read") {
-      status = set_flag_once(options.no_read, option);
-    } else {
-      return Failure{"unknown option: " + option};
-    }
-    if (!status) return std::move(status).take_failure();
+    bool& seen = given[static_cast<std::size_t>(spec - OPTIONS.begin())];
+    if (seen) return Failure{option + " given twice"};
+    seen = true;
   }
 
-  if (!listen) return Failure{"--listen PATH is required"};
-  options.listen_path = std::move(*listen);
-  const int sources = (options.responses_file ? 1 : 0) + (options.echo ? 1 : 0) +
-                      (options.raw_text ? 1 : 0) + (options.raw_file ? 1 : 0) +
-                      (options.payload_bytes ? 1 : 0);
-  if (sources > 1) {
-    return Failure{"choose at most one of --responses, --echo, --raw, --raw-file, --payload-bytes"};
+  std::size_t sources = 0;
+  for (std::size_t i = 0; i < OPTIONS.size(); ++i) {
+    if (!given[i] && OPTIONS[i].role == Role::Required) {
+      return Failure{synopsis(OPTIONS[i]) + " is required"};
+    }
+    if (given[i] && OPTIONS[i].role == Role::AnswerSource) ++sources;
   }
-  options.extra = extra.value_or("");
-  options.delay_ms = delay_ms.value_or(0);
-  options.count = count.value_or(1);
-  options.idle_ms = idle_ms.value_or(30000);
+  if (sources > 1) return Failure{"choose at most one of " + answer_source_names(", ", ", ")};
   return options;
 }
 
 std::string_view usage_text() {
-  return R"(Usage: mock-host --listen PATH [options]
-Stand-in desktop host: answers one length-prefixed JSON request per connection.
-
-  --listen PATH         Unix socket path, or \\.\pipe\NAME on Windows
-  --responses FILE      JSON object mapping command word -> response value
-  --echo                answer with the request itself under data.request
-  --raw TEXT            answer every request with exactly these payload bytes
-  --raw-file FILE       same, payload bytes from a file
-  --payload-bytes N     answer with a valid JSON payload of exactly N bytes
-  --prefix HEX          send this 8-hex-digit length prefix instead of the real one
-  --short N             send only the first N payload bytes, then close
-  --close               read the request, then close without answering
-  --no-read             don't read the request: answer (or close) at once
-  --extra TEXT          after the frame, send these extra bytes too
-  --delay-ms N          wait N ms before answering
-  --record FILE         write the raw bytes received to FILE (appended per connection)
-  --count N             stop after N connections (default 1)
-  --idle-ms N           stop after N ms without a connection (default 30000)
-  --help                this text
-
-Without --responses, --echo, --raw, --raw-file or --payload-bytes every command word gets a
-built-in answer. Prints "listening on PATH" once ready. Exit status: 0 when done or idle,
-1 when the endpoint fails, 2 on bad usage.
-)";
+  static const std::string TEXT = build_usage_text();
+  return TEXT;
 }
 
 }  // namespace vtm::mock

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "bridge/frames.h"
 #include "listener.h"
 #include "options.h"
 #include "responder.h"
@@ -15,7 +16,7 @@ namespace vtm::mock {
 
 // Requests this much above the client's own limit are still read, so a client that oversteps
 // its limit is seen doing so; anything larger is only recorded and dropped.
-inline constexpr std::uint32_t MAX_ACCEPTED_REQUEST_BYTES = 4'194'304 + 65'536;
+inline constexpr std::uint32_t MAX_ACCEPTED_REQUEST_BYTES = MAX_REQUEST_FRAME_BYTES + 65'536;
 
 struct ReceivedRequest {
   std::string bytes;                   // everything that arrived: prefix and payload, or less

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/portable/utf8_sequence.h"
+#include "text/utf8.h"
 
 namespace vtm::platform {
 
@@ -16,7 +16,7 @@ void ConsolePieces::start(std::string_view bytes) {
   std::copy_n(held_.begin(), held_size_, joined_.begin());
   std::copy_n(bytes.begin(), borrowed, joined_.begin() + held_size_);
   const std::string_view candidate(joined_.data(), held_size_ + borrowed);
-  const Utf8Sequence sequence = next_utf8_sequence(candidate);
+  const Utf8Sequence sequence = decode_utf8_sequence(candidate);
 
   if (sequence.kind == Utf8Sequence::Kind::Truncated) {
     // Still unfinished: only possible when this whole write was a further part of it.
@@ -40,7 +40,7 @@ std::string_view ConsolePieces::next() {
   }
   std::size_t size = 0;
   while (size < rest_.size()) {
-    const Utf8Sequence sequence = next_utf8_sequence(rest_.substr(size));
+    const Utf8Sequence sequence = decode_utf8_sequence(rest_.substr(size));
     if (sequence.kind == Utf8Sequence::Kind::Truncated) {
       std::copy_n(rest_.begin() + static_cast<std::ptrdiff_t>(size), sequence.length,
                   held_.begin());
@@ -49,7 +49,7 @@ std::string_view ConsolePieces::next() {
       rest_ = {};
       return piece;
     }
-    if (size + sequence.length > max_piece_bytes) break;
+    if (size + sequence.length > MAX_PIECE_BYTES) break;
     size += sequence.length;
   }
   const std::string_view piece = rest_.substr(0, size);

@@ -6,13 +6,13 @@
 namespace vtm::platform {
 
 // Cuts the UTF-8 text of successive writes to one console into pieces small enough for one
-// conversion to UTF-16 (at most max_piece_bytes), never inside a character. A character that
+// conversion to UTF-16 (at most MAX_PIECE_BYTES), never inside a character. A character that
 // a write ends in the middle of is held back and completed by the next write, so text written
 // in arbitrary slices still shows whole characters. Bytes that are not UTF-8 are never dropped:
 // each ill-formed run is a unit of its own, which the conversion shows as U+FFFD.
 class ConsolePieces {
  public:
-  static constexpr std::size_t max_piece_bytes = 4096;
+  static constexpr std::size_t MAX_PIECE_BYTES = 4096;
 
   // Begins one write. The bytes must stay alive until next() has returned an empty piece.
   void start(std::string_view bytes);

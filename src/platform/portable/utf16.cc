@@ -1,6 +1,6 @@
 #include "platform/portable/utf16.h"
 
-#include "platform/portable/utf8_sequence.h"
+#include "text/utf8.h"
 
 namespace vtm::platform {
 
@@ -8,24 +8,6 @@ namespace {
 
 bool is_high_surrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool is_low_surrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
-void append_utf8(std::string& out, char32_t code_point) {
-  if (code_point < 0x80) {
-    out.push_back(static_cast<char>(code_point));
-  } else if (code_point < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (code_point >> 6)));
-    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-  } else if (code_point < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (code_point >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (code_point >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((code_point >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-  }
-}
 
 }  // namespace
 
@@ -36,12 +18,12 @@ std::optional<std::string> utf16_to_utf8(std::u16string_view text) {
     const char16_t unit = text[i];
     if (is_low_surrogate(unit)) return std::nullopt;
     if (!is_high_surrogate(unit)) {
-      append_utf8(out, unit);
+      encode_utf8(out, unit);
       continue;
     }
     if (i + 1 == text.size() || !is_low_surrogate(text[i + 1])) return std::nullopt;
     const char16_t low = text[++i];
-    append_utf8(out, 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
+    encode_utf8(out, 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
                          (static_cast<char32_t>(low) - 0xDC00));
   }
   return out;
@@ -51,7 +33,7 @@ std::optional<std::u16string> utf8_to_utf16(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
   while (!text.empty()) {
-    const Utf8Sequence sequence = next_utf8_sequence(text);
+    const Utf8Sequence sequence = decode_utf8_sequence(text);
     if (sequence.kind != Utf8Sequence::Kind::Complete) return std::nullopt;
     const char32_t code_point = sequence.code_point;
     if (code_point < 0x10000) {

@@ -31,7 +31,7 @@ class SocketStream final : public ByteStream {
   static IoResult result_of(ssize_t n) {
     if (n >= 0) return {IoResult::Kind::Done, static_cast<std::size_t>(n), {}};
     if (errno == EINTR) return {IoResult::Kind::Interrupted, 0, {}};
-    return {IoResult::Kind::Failed, 0, os_error_text(errno)};
+    return {IoResult::Kind::Failed, 0, platform_error_text(errno)};
   }
 
   int fd_;
@@ -44,16 +44,16 @@ Result<std::unique_ptr<ByteStream>> open_bridge_socket(std::string_view path) {
   address.sun_family = AF_UNIX;
   // An empty path would name Linux's abstract namespace; a long one would be cut. Refuse both
   // rather than reach some other socket.
-  if (path.empty()) return Failure{os_error_text(EINVAL)};
-  if (path.size() >= sizeof(address.sun_path)) return Failure{os_error_text(ENAMETOOLONG)};
+  if (path.empty()) return Failure{platform_error_text(EINVAL)};
+  if (path.size() >= sizeof(address.sun_path)) return Failure{platform_error_text(ENAMETOOLONG)};
   // A NUL inside the path would silently shorten it.
-  if (path.find('\0') != std::string_view::npos) return Failure{os_error_text(EINVAL)};
+  if (path.find('\0') != std::string_view::npos) return Failure{platform_error_text(EINVAL)};
   std::memcpy(address.sun_path, path.data(), path.size());
 
   // Non-blocking for the connect alone: a listener with a full backlog fails at once
   // ("Resource temporarily unavailable") instead of being waited for.
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (fd < 0) return Failure{os_error_text(errno)};
+  if (fd < 0) return Failure{platform_error_text(errno)};
   auto stream = std::make_unique<SocketStream>(fd);
   int rc = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
   // Where a local connect still completes later, wait for its outcome rather than retry.
@@ -72,7 +72,7 @@ Result<std::unique_ptr<ByteStream>> open_bridge_socket(std::string_view path) {
     const int flags = ::fcntl(fd, F_GETFL);
     if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) rc = -1;
   }
-  if (rc != 0) return Failure{os_error_text(errno)};
+  if (rc != 0) return Failure{platform_error_text(errno)};
   return std::unique_ptr<ByteStream>(std::move(stream));
 }
 

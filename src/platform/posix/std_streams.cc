@@ -15,7 +15,7 @@ namespace {
 
 // A vanished reader must be an error value (EPIPE), never a kill by signal. Done once, before
 // the first write, in a static initialiser of the one file that writes.
-const bool g_sigpipe_ignored = [] {
+const bool SIGPIPE_IGNORED = [] {
   struct sigaction action {};
   action.sa_handler = SIG_IGN;
   return ::sigaction(SIGPIPE, &action, nullptr) == 0;
@@ -27,7 +27,7 @@ WriteOutcome failed_write(int fd, int error) {
   if (error == EBADF && ::fcntl(fd, F_GETFD) < 0 && errno == EBADF) {
     return {WriteOutcome::Kind::NoStream, {}};
   }
-  return {WriteOutcome::Kind::Failed, os_error_text(error)};
+  return {WriteOutcome::Kind::Failed, platform_error_text(error)};
 }
 
 }  // namespace
@@ -37,7 +37,7 @@ WriteOutcome write_std(StdStream stream, std::string_view bytes) {
 }
 
 WriteOutcome write_std(StdStream stream, std::span<const std::string_view> pieces) {
-  (void)g_sigpipe_ignored;
+  (void)SIGPIPE_IGNORED;
   const int fd = stream == StdStream::Out ? STDOUT_FILENO : STDERR_FILENO;
   std::vector<iovec> vectors;
   vectors.reserve(pieces.size());
@@ -55,7 +55,7 @@ WriteOutcome write_std(StdStream stream, std::span<const std::string_view> piece
       if (errno == EINTR) continue;
       return failed_write(fd, errno);
     }
-    if (n == 0) return {WriteOutcome::Kind::Failed, os_error_text(EIO)};
+    if (n == 0) return {WriteOutcome::Kind::Failed, platform_error_text(EIO)};
     auto done = static_cast<std::size_t>(n);
     while (next != end && done >= next->iov_len) {
       done -= next->iov_len;

@@ -12,11 +12,11 @@ namespace vtm::platform {
 namespace {
 
 // Not in <ntstatus.h> without clashing with <windows.h>.
-constexpr NTSTATUS status_pending = 0x00000103;
-constexpr auto status_end_of_file = static_cast<NTSTATUS>(0xC0000011);
+constexpr NTSTATUS NT_STATUS_PENDING = 0x00000103;
+constexpr auto NT_STATUS_END_OF_FILE = static_cast<NTSTATUS>(0xC0000011);
 
 // Keeps each transfer length well inside a ULONG.
-constexpr std::size_t max_transfer = 1U << 30;
+constexpr std::size_t MAX_TRANSFER = 1U << 30;
 
 using NtTransferFn = NTSTATUS(NTAPI*)(HANDLE, HANDLE, PIO_APC_ROUTINE, PVOID, PIO_STATUS_BLOCK,
                                       PVOID, ULONG, PLARGE_INTEGER, PULONG);
@@ -38,17 +38,17 @@ Fn ntdll_entry(HMODULE ntdll, const char* name) {
 }
 
 const NtFunctions& nt_functions() {
-  static const NtFunctions functions = [] {
+  static const NtFunctions FUNCTIONS = [] {
     const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     return NtFunctions{ntdll_entry<NtTransferFn>(ntdll, "NtReadFile"),
                        ntdll_entry<NtTransferFn>(ntdll, "NtWriteFile"),
                        ntdll_entry<StatusToErrorFn>(ntdll, "RtlNtStatusToDosError")};
   }();
-  return functions;
+  return FUNCTIONS;
 }
 
 IoResult failed(DWORD error) {
-  return {IoResult::Kind::Failed, 0, os_error_text(static_cast<int>(error))};
+  return {IoResult::Kind::Failed, 0, platform_error_text(static_cast<int>(error))};
 }
 
 class WindowsBridgeStream final : public ByteStream {
@@ -81,7 +81,7 @@ class WindowsBridgeStream final : public ByteStream {
     const std::optional<NTSTATUS> waited = transfer(nt.read_file, buffer.data(), buffer.size(), io);
     if (!waited) return failed(GetLastError());
     const NTSTATUS status = *waited;
-    if (status == status_end_of_file) return {IoResult::Kind::Done, 0, {}};
+    if (status == NT_STATUS_END_OF_FILE) return {IoResult::Kind::Done, 0, {}};
     if (NT_SUCCESS(status)) return {IoResult::Kind::Done, io.Information, {}};
     const ULONG error = nt.status_to_error(status);
     // The host closed its end: that is the end of the stream, not a failure.
@@ -93,10 +93,10 @@ class WindowsBridgeStream final : public ByteStream {
   // The final status, or nothing when waiting for a pending operation itself failed.
   std::optional<NTSTATUS> transfer(NtTransferFn call, char* data, std::size_t size,
                                    IO_STATUS_BLOCK& io) {
-    const auto length = static_cast<ULONG>(std::min(size, max_transfer));
-    io.Status = status_pending;
+    const auto length = static_cast<ULONG>(std::min(size, MAX_TRANSFER));
+    io.Status = NT_STATUS_PENDING;
     NTSTATUS status = call(handle_, nullptr, nullptr, nullptr, &io, data, length, nullptr, nullptr);
-    if (status == status_pending) {
+    if (status == NT_STATUS_PENDING) {
       // The handle itself is signalled when the operation completes.
       if (WaitForSingleObject(handle_, INFINITE) != WAIT_OBJECT_0) return std::nullopt;
       status = io.Status;
@@ -111,18 +111,22 @@ class WindowsBridgeStream final : public ByteStream {
 
 Result<std::unique_ptr<ByteStream>> open_bridge_socket(std::string_view path) {
   // A NUL would end the path early and open a different endpoint than the one named.
-  if (path.find('\0') != std::string_view::npos) return Failure{os_error_text(ERROR_INVALID_NAME)};
+  if (path.find('\0') != std::string_view::npos) {
+    return Failure{platform_error_text(ERROR_INVALID_NAME)};
+  }
   const std::optional<std::wstring> wide_path = utf8_to_wide(path);
-  if (!wide_path) return Failure{os_error_text(ERROR_NO_UNICODE_TRANSLATION)};
+  if (!wide_path) return Failure{platform_error_text(ERROR_NO_UNICODE_TRANSLATION)};
   const HANDLE handle = CreateFileW(wide_path->c_str(), GENERIC_READ | GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, 0, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return Failure{os_error_text(static_cast<int>(GetLastError()))};
+  if (handle == INVALID_HANDLE_VALUE) {
+    return Failure{platform_error_text(static_cast<int>(GetLastError()))};
+  }
   // A path that names an ordinary file would open too, and the request would overwrite the
   // start of that file. Only a stream endpoint (a pipe, a device) is a bridge.
   if (GetFileType(handle) == FILE_TYPE_DISK) {
     CloseHandle(handle);
-    return Failure{os_error_text(ERROR_BAD_PIPE)};
+    return Failure{platform_error_text(ERROR_BAD_PIPE)};
   }
   return std::unique_ptr<ByteStream>(std::make_unique<WindowsBridgeStream>(handle));
 }

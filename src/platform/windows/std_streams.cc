@@ -10,12 +10,12 @@ namespace vtm::platform {
 namespace {
 
 // Keeps each WriteFile length well inside a DWORD.
-constexpr std::size_t max_file_write = 1U << 30;
+constexpr std::size_t MAX_FILE_WRITE = 1U << 30;
 
 WriteOutcome failed_write(DWORD error) {
   // An invalid handle means the process has no such stream: the text is dropped.
   if (error == ERROR_INVALID_HANDLE) return {WriteOutcome::Kind::NoStream, {}};
-  return {WriteOutcome::Kind::Failed, os_error_text(static_cast<int>(error))};
+  return {WriteOutcome::Kind::Failed, platform_error_text(static_cast<int>(error))};
 }
 
 WriteOutcome zero_progress() {
@@ -24,7 +24,7 @@ WriteOutcome zero_progress() {
 
 WriteOutcome write_file(HANDLE handle, std::string_view bytes) {
   while (!bytes.empty()) {
-    const auto length = static_cast<DWORD>(std::min(bytes.size(), max_file_write));
+    const auto length = static_cast<DWORD>(std::min(bytes.size(), MAX_FILE_WRITE));
     DWORD written = 0;
     if (!WriteFile(handle, bytes.data(), length, &written, nullptr)) {
       return failed_write(GetLastError());
@@ -37,7 +37,7 @@ WriteOutcome write_file(HANDLE handle, std::string_view bytes) {
 
 WriteOutcome write_console(HANDLE handle, ConsolePieces& pieces, std::string_view bytes) {
   // One piece of at most 4096 bytes never needs more than 4096 UTF-16 units.
-  wchar_t wide[ConsolePieces::max_piece_bytes];
+  wchar_t wide[ConsolePieces::MAX_PIECE_BYTES];
   pieces.start(bytes);
   for (std::string_view piece = pieces.next(); !piece.empty(); piece = pieces.next()) {
     // Flags 0: ill-formed bytes become U+FFFD instead of failing the conversion.

@@ -121,7 +121,7 @@ TEST(BridgeStream, RefusesAnOrdinaryFileAndLeavesItIntact) {
   for (const wchar_t* c = file_name; *c != 0; ++c) path.push_back(static_cast<char>(*c));
   const auto opened = open_bridge_socket(path);
   ASSERT_FALSE(opened.ok());
-  EXPECT_EQ(opened.error(), os_error_text(ERROR_BAD_PIPE));
+  EXPECT_EQ(opened.error(), platform_error_text(ERROR_BAD_PIPE));
   {
     const UniqueHandle file(CreateFileW(file_name, GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, 0, nullptr));
@@ -137,7 +137,7 @@ TEST(BridgeStream, OpenNeverCreatesAndReportsThePlatformError) {
   const std::string path = unique_pipe_path("missing");
   const auto opened = open_bridge_socket(path);
   ASSERT_FALSE(opened.ok());
-  EXPECT_EQ(opened.error(), os_error_text(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(opened.error(), platform_error_text(ERROR_FILE_NOT_FOUND));
   const std::wstring wide(path.begin(), path.end());
   EXPECT_EQ(GetFileAttributesW(wide.c_str()), INVALID_FILE_ATTRIBUTES);
 }
@@ -150,7 +150,7 @@ TEST(BridgeStream, OpenFailsOnABusyPipeWithoutWaiting) {
   ASSERT_TRUE(first.ok()) << first.error();
   const auto second = open_bridge_socket(path);
   ASSERT_FALSE(second.ok());
-  EXPECT_EQ(second.error(), os_error_text(ERROR_PIPE_BUSY));
+  EXPECT_EQ(second.error(), platform_error_text(ERROR_PIPE_BUSY));
 }
 
 struct BadPathCase {
@@ -177,7 +177,7 @@ TEST(BridgeStream, EmbeddedNulIsRefusedRatherThanTruncated) {
   // The part before the NUL names a file that exists; it must not be opened instead.
   const auto opened = open_bridge_socket(std::string("C:\\windows\\win.ini\0.pipe", 25));
   ASSERT_FALSE(opened.ok());
-  EXPECT_EQ(opened.error(), os_error_text(ERROR_INVALID_NAME));
+  EXPECT_EQ(opened.error(), platform_error_text(ERROR_INVALID_NAME));
 }
 
 }  // namespace

@@ -92,7 +92,7 @@ TEST_P(WriteStd, ReaderGoneIsAFailureWithThePlatformText) {
   const SwappedStdHandle swap(GetParam().which, pipe.write);
   const WriteOutcome outcome = write_std(GetParam().stream, "text\n");
   EXPECT_EQ(outcome.kind, WriteOutcome::Kind::Failed);
-  EXPECT_EQ(outcome.error_text, os_error_text(ERROR_NO_DATA));
+  EXPECT_EQ(outcome.error_text, platform_error_text(ERROR_NO_DATA));
 }
 
 INSTANTIATE_TEST_SUITE_P(Streams, WriteStd,

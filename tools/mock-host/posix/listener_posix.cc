@@ -16,8 +16,6 @@
 namespace vtm::mock {
 namespace {
 
-std::string error_text(int code) { return platform::os_error_text(code); }
-
 class FileDescriptor {
  public:
   explicit FileDescriptor(int fd = -1) : fd_(fd) {}
@@ -47,7 +45,7 @@ Result<bool> wait_ready(int fd, short events, int timeout_ms) {
     const int ready = ::poll(&entry, 1, timeout_ms);
     if (ready > 0) return true;
     if (ready == 0) return false;
-    if (errno != EINTR) return Failure{error_text(errno)};
+    if (errno != EINTR) return Failure{platform::platform_error_text(errno)};
   }
 }
 
@@ -75,7 +73,7 @@ class UnixConnection final : public Connection {
       if (errno == EINTR || errno == EAGAIN) continue;
       // A peer that reset the stream has ended it, as far as the host is concerned.
       if (errno == ECONNRESET) return std::size_t{0};
-      return Failure{error_text(errno)};
+      return Failure{platform::platform_error_text(errno)};
     }
   }
 
@@ -89,7 +87,7 @@ class UnixConnection final : public Connection {
       const ssize_t put = ::send(fd_.get(), data, size, MSG_NOSIGNAL);
       if (put >= 0) return static_cast<std::size_t>(put);
       if (errno == EINTR || errno == EAGAIN) continue;
-      return Failure{error_text(errno)};
+      return Failure{platform::platform_error_text(errno)};
     }
   }
 
@@ -123,7 +121,7 @@ class UnixListener final : public Listener {
         return std::unique_ptr<Connection>(std::make_unique<UnixConnection>(FileDescriptor(fd)));
       // A client that gave up between poll and accept is no reason to stop.
       if (errno == EINTR || errno == ECONNABORTED || errno == EAGAIN) continue;
-      return Failure{error_text(errno)};
+      return Failure{platform::platform_error_text(errno)};
     }
   }
 
@@ -149,18 +147,18 @@ Result<std::unique_ptr<Listener>> listen(const std::string& path, std::uint64_t)
   struct stat existing {};
   if (::lstat(path.c_str(), &existing) == 0) {
     if (!S_ISSOCK(existing.st_mode)) return Failure{"the path exists and is not a socket"};
-    if (::unlink(path.c_str()) != 0) return Failure{error_text(errno)};
+    if (::unlink(path.c_str()) != 0) return Failure{platform::platform_error_text(errno)};
   }
 
   FileDescriptor fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  if (fd.get() < 0) return Failure{error_text(errno)};
+  if (fd.get() < 0) return Failure{platform::platform_error_text(errno)};
   if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
-    return Failure{error_text(errno)};
+    return Failure{platform::platform_error_text(errno)};
   }
   std::memcpy(g_socket_path, path.c_str(), path.size() + 1);
   // From here the listener owns the socket file and removes it whatever happens next.
   auto listener = std::make_unique<UnixListener>(std::move(fd), path);
-  if (::listen(listener->fd(), 16) != 0) return Failure{error_text(errno)};
+  if (::listen(listener->fd(), 16) != 0) return Failure{platform::platform_error_text(errno)};
   return std::unique_ptr<Listener>(std::move(listener));
 }
 

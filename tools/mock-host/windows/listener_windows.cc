@@ -21,7 +21,10 @@ constexpr DWORD PIPE_INSTANCES = 4;
 // The largest single read or write handed to the pipe; larger buffers go in several calls.
 constexpr std::size_t MAX_IO_BYTES = 1 << 20;
 
-std::string error_text(DWORD code) { return platform::os_error_text(static_cast<int>(code)); }
+// Windows hands out its error codes as DWORD.
+std::string platform_error_text(DWORD code) {
+  return platform::platform_error_text(static_cast<int>(code));
+}
 
 class Handle {
  public:
@@ -111,7 +114,7 @@ class PipeConnection final : public Connection {
       }
       if (error == WAIT_TIMEOUT)
         return Failure{"no data within " + std::to_string(timeout_ms) + " ms"};
-      if (error != ERROR_SUCCESS) return Failure{error_text(error)};
+      if (error != ERROR_SUCCESS) return Failure{platform_error_text(error)};
       // A zero-byte write by the client completes a read with nothing; it is not the end.
       if (bytes > 0) return std::size_t{bytes};
     }
@@ -123,7 +126,7 @@ class PipeConnection final : public Connection {
     if (error == WAIT_TIMEOUT) {
       return Failure{"peer read nothing within " + std::to_string(timeout_ms) + " ms"};
     }
-    if (error != ERROR_SUCCESS) return Failure{error_text(error)};
+    if (error != ERROR_SUCCESS) return Failure{platform_error_text(error)};
     return std::size_t{bytes};
   }
 
@@ -160,7 +163,7 @@ class PipeListener final : public Listener {
     HANDLE pipe =
         CreateNamedPipeW(name_.c_str(), open_mode, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
                          PIPE_INSTANCES, PIPE_BUFFER_BYTES, PIPE_BUFFER_BYTES, 0, nullptr);
-    if (pipe == INVALID_HANDLE_VALUE) return Failure{error_text(GetLastError())};
+    if (pipe == INVALID_HANDLE_VALUE) return Failure{platform_error_text(GetLastError())};
     listening_ = Handle(pipe);
     return ok_status();
   }
@@ -168,7 +171,7 @@ class PipeListener final : public Listener {
   Result<std::unique_ptr<Connection>> accept(int timeout_ms) override {
     if (!listening_.valid()) return Failure{"no pipe instance is listening"};
     Overlapped overlapped;
-    if (!overlapped.valid()) return Failure{error_text(GetLastError())};
+    if (!overlapped.valid()) return Failure{platform_error_text(GetLastError())};
     if (!ConnectNamedPipe(listening_.get(), overlapped.get())) {
       DWORD error = GetLastError();
       if (error == ERROR_IO_PENDING) error = overlapped.finish(listening_.get(), timeout_ms).second;
@@ -176,7 +179,7 @@ class PipeListener final : public Listener {
       // Connected before we asked, or connected and already gone: both are a connection, the
       // second one simply reads as an empty request.
       if (error != ERROR_SUCCESS && error != ERROR_PIPE_CONNECTED && error != ERROR_NO_DATA) {
-        return Failure{error_text(error)};
+        return Failure{platform_error_text(error)};
       }
     }
     auto connection = std::make_unique<PipeConnection>(std::move(listening_));
@@ -199,7 +202,7 @@ class PipeListener final : public Listener {
 
 Result<std::unique_ptr<Listener>> listen(const std::string& path, std::uint64_t connections) {
   std::optional<std::wstring> name = platform::utf8_to_wide(path);
-  if (!name) return Failure{platform::os_error_text(ERROR_NO_UNICODE_TRANSLATION)};
+  if (!name) return Failure{platform_error_text(ERROR_NO_UNICODE_TRANSLATION)};
   auto listener = std::make_unique<PipeListener>(std::move(*name), connections);
   Status created = listener->create_instance(true);
   if (!created) return std::move(created).take_failure();

@@ -11,11 +11,11 @@
 namespace vtm::platform {
 namespace {
 
-class OsErrorText : public testing::TestWithParam<int> {};
+class PlatformErrorTextFromSystem : public testing::TestWithParam<int> {};
 
-TEST_P(OsErrorText, IsTheTrimmedSystemDescriptionAndTheCode) {
+TEST_P(PlatformErrorTextFromSystem, IsTheTrimmedSystemDescriptionAndTheCode) {
   const int code = GetParam();
-  const std::string text = os_error_text(code);
+  const std::string text = platform_error_text(code);
   const std::string suffix = " (os error " + std::to_string(code) + ")";
   ASSERT_GT(text.size(), suffix.size());
   EXPECT_EQ(text.substr(text.size() - suffix.size()), suffix);
@@ -27,16 +27,16 @@ TEST_P(OsErrorText, IsTheTrimmedSystemDescriptionAndTheCode) {
   EXPECT_EQ(std::string(" \t\n\f\r").find(description.back()), std::string::npos) << text;
 }
 
-INSTANTIATE_TEST_SUITE_P(Codes, OsErrorText,
+INSTANTIATE_TEST_SUITE_P(Codes, PlatformErrorTextFromSystem,
                          testing::Values(ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED,
                                          ERROR_BROKEN_PIPE, ERROR_INVALID_NAME, ERROR_PIPE_BUSY,
                                          ERROR_NO_DATA));
 
-TEST(OsErrorText, NtStatusCodesAreLookedUpWithoutTheFacilityBit) {
+TEST(PlatformErrorTextFromSystem, NtStatusCodesAreLookedUpWithoutTheFacilityBit) {
   // STATUS_OBJECT_NAME_NOT_FOUND with the facility bit. Windows' NTDLL has a message table for
   // it; Wine's has none and then only the fallback form is acceptable.
   const int code = static_cast<int>(0xC0000034u | 0x10000000u);
-  const std::string text = os_error_text(code);
+  const std::string text = platform_error_text(code);
   const std::string suffix = " (os error " + std::to_string(code) + ")";
   ASSERT_GT(text.size(), suffix.size());
   EXPECT_EQ(text.substr(text.size() - suffix.size()), suffix);
@@ -48,9 +48,9 @@ TEST(OsErrorText, NtStatusCodesAreLookedUpWithoutTheFacilityBit) {
   }
 }
 
-TEST(OsErrorText, UnknownCodeFallsBackToTheLookupError) {
+TEST(PlatformErrorTextFromSystem, UnknownCodeFallsBackToTheLookupError) {
   const int code = 15999;
-  const std::string text = os_error_text(code);
+  const std::string text = platform_error_text(code);
   const std::string start = "OS Error 15999 (FormatMessageW() returned error ";
   EXPECT_EQ(text.rfind(start, 0), 0u) << text;
   const std::string end = ") (os error 15999)";

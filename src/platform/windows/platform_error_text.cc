@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "platform/platform.h"
-#include "platform/portable/os_error_format.h"
+#include "platform/portable/platform_error_text.h"
 #include "platform/windows/wide_text.h"
 
 namespace vtm::platform {
@@ -9,16 +9,16 @@ namespace vtm::platform {
 namespace {
 
 // Codes with this bit are NT status values, described by NTDLL's message table.
-constexpr DWORD nt_status_facility_bit = 0x10000000;
+constexpr DWORD NT_STATUS_FACILITY_BIT = 0x10000000;
 
-std::string os_error_description(int code) {
+std::string platform_error_description(int code) {
   DWORD message_id = static_cast<DWORD>(code);
   DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
   HMODULE module = nullptr;
-  if ((message_id & nt_status_facility_bit) != 0) {
+  if ((message_id & NT_STATUS_FACILITY_BIT) != 0) {
     module = GetModuleHandleW(L"NTDLL.DLL");
     if (module != nullptr) {
-      message_id &= ~nt_status_facility_bit;
+      message_id &= ~NT_STATUS_FACILITY_BIT;
       flags = FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS;
     }
   }
@@ -36,6 +36,8 @@ std::string os_error_description(int code) {
 
 }  // namespace
 
-std::string os_error_text(int code) { return platform_error_text(os_error_description(code), code); }
+std::string platform_error_text(int code) {
+  return platform_error_text(platform_error_description(code), code);
+}
 
 }  // namespace vtm::platform

@@ -1,4 +1,4 @@
-#include "platform/portable/os_error_format.h"
+#include "platform/portable/platform_error_text.h"
 
 #include <gtest/gtest.h>
 
