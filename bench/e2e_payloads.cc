@@ -93,7 +93,8 @@ constexpr std::string_view TEXTS[] = {
     "Line one\\nLine two",
     "Say \\\"hello\\\"",
     "C:\\\\Users\\\\bench\\\\Documents",
-    "\xc3\x9c" "berweisung ausf\xc3\xbchren",
+    "\xc3\x9c"
+    "berweisung ausf\xc3\xbchren",
     "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e\xe3\x81\xae\xe5\x85\xa5\xe5\x8a\x9b",
     "\xf0\x9f\x93\x81 Documents",
     "Name\\tSize\\tKind",
@@ -102,8 +103,8 @@ constexpr std::string_view TEXTS[] = {
     "Size: 12\\u00a0pt",
 };
 constexpr std::string_view ROLES[] = {
-    "AXGroup", "AXButton",  "AXStaticText", "AXTextField", "AXImage", "AXCheckBox",
-    "AXCell",  "AXRow",     "AXMenuItem",   "AXScrollArea", "AXToolbar", "AXLink",
+    "AXGroup", "AXButton", "AXStaticText", "AXTextField",  "AXImage",   "AXCheckBox",
+    "AXCell",  "AXRow",    "AXMenuItem",   "AXScrollArea", "AXToolbar", "AXLink",
 };
 
 std::string_view pick_text(Rng& rng) { return TEXTS[rng.below(std::size(TEXTS))]; }
@@ -114,10 +115,18 @@ void element(Out& out, Rng& rng, int depth, std::string_view role) {
   if (rng.below(3) != 0) out << "element-" << static_cast<std::int64_t>(rng.below(1000000));
   out << R"(","value":)";
   switch (rng.below(4)) {
-    case 0: out << "null"; break;
-    case 1: out << "\"" << pick_text(rng) << "\""; break;
-    case 2: out << static_cast<std::int64_t>(rng.below(1000)); break;
-    default: out << (rng.below(2) ? "true" : "false"); break;
+    case 0:
+      out << "null";
+      break;
+    case 1:
+      out << "\"" << pick_text(rng) << "\"";
+      break;
+    case 2:
+      out << static_cast<std::int64_t>(rng.below(1000));
+      break;
+    default:
+      out << (rng.below(2) ? "true" : "false");
+      break;
   }
   out << R"(,"frame":{"x":)" << between(rng, -200, 2560) << R"(,"y":)" << between(rng, 0, 1600)
       << R"(,"w":)" << between(rng, 1, 800) << R"(,"h":)" << between(rng, 1, 400) << "}";
@@ -152,9 +161,9 @@ void floats(Out& out, Rng& rng) {
       if (k % per == 0) ++k;
       return static_cast<double>(k) / static_cast<double>(per);
     };
-    out << R"({"x":)" << fraction(-20000, 600000, 100) << R"(,"y":)" << fraction(-20000, 400000, 100)
-        << R"(,"w":)" << fraction(2, 2000, 2) << R"(,"h":)" << fraction(2, 1000, 2)
-        << R"(,"confidence":)" << fraction(1000, 9999, 10000) << "}";
+    out << R"({"x":)" << fraction(-20000, 600000, 100) << R"(,"y":)"
+        << fraction(-20000, 400000, 100) << R"(,"w":)" << fraction(2, 2000, 2) << R"(,"h":)"
+        << fraction(2, 1000, 2) << R"(,"confidence":)" << fraction(1000, 9999, 10000) << "}";
   }
   out << "]" << ENVELOPE_TAIL;
 }

@@ -44,15 +44,15 @@ std::string screenshot_payload() {
 
 vtm::JsonValue ui_element(Rng& rng, int depth, std::size_t& budget) {
   static const char* const ROLES[] = {"AXButton", "AXStaticText", "AXGroup",    "AXTextField",
-                                       "AXImage",  "AXCheckBox",   "AXMenuItem", "AXScrollArea"};
+                                      "AXImage",  "AXCheckBox",   "AXMenuItem", "AXScrollArea"};
   static const char* const TITLES[] = {"OK",
-                                        "Cancel",
-                                        "Save changes",
-                                        "Open recent file",
-                                        "Settings",
-                                        "",
-                                        "Search the web or type a URL",
-                                        "Toolbar \xe2\x80\x94 main window"};
+                                       "Cancel",
+                                       "Save changes",
+                                       "Open recent file",
+                                       "Settings",
+                                       "",
+                                       "Search the web or type a URL",
+                                       "Toolbar \xe2\x80\x94 main window"};
   vtm::JsonObject e;
   e.insert("role", ROLES[rng.below(8)]);
   e.insert("title", TITLES[rng.below(8)]);

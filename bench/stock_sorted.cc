@@ -63,7 +63,8 @@ int main(int argc, char** argv) {
   }
   std::string text;
   char chunk[1 << 16];
-  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, got);
+  for (std::size_t got; (got = std::fread(chunk, 1, sizeof chunk, file)) > 0;)
+    text.append(chunk, got);
   std::fclose(file);
 
   rapidjson::Document document;

@@ -29,20 +29,6 @@ inline constexpr std::array<ListTarget, 5> LIST_TARGETS = {{{"apps", "app"},
                                                             {"screens", "screen"},
                                                             {"displays", "screen"}}};
 
-// `list <target> [args]` is shorthand for `<command> list [args]`.
-inline constexpr std::string_view LIST_SHORTHAND = "list";
-
-struct ListTarget {
-  std::string_view target;
-  std::string_view command;
-};
-
-inline constexpr std::array<ListTarget, 5> LIST_TARGETS = {{{"apps", "app"},
-                                                            {"applications", "app"},
-                                                            {"windows", "window"},
-                                                            {"screens", "screen"},
-                                                            {"displays", "screen"}}};
-
 struct ResolvedCommand {
   std::string command;
   std::vector<std::string> arguments;

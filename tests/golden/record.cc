@@ -445,7 +445,7 @@ void add_truncations_and_mutations(Inputs& in, Rng& rng, const std::vector<std::
 
 std::string ui_element(Rng& rng, int depth, int& budget) {
   static const std::vector<std::string> ROLES = {"window", "group", "button", "text", "list",
-                                                 "row", "image", "field", "menu", "toolbar"};
+                                                 "row",    "image", "field",  "menu", "toolbar"};
   // One draw per statement: the order of operands of + is unspecified.
   std::string e = "{\"role\":\"" + pick(rng, ROLES);
   e += "\",\"title\":\"Item " + std::to_string(rng.below(10000));

@@ -18,24 +18,24 @@ using Rng = testing::SplitMix;
 
 std::string random_string(Rng& rng) {
   static const char* const PIECES[] = {"a",
-                                        "Z",
-                                        " ",
-                                        "\"",
-                                        "\\",
-                                        "/",
-                                        "\n",
-                                        "\t",
-                                        "\x01",
-                                        "\x1f",
-                                        "\x7f",
-                                        "" /* NUL, below */,
-                                        "\xc3\xa9",
-                                        "\xe2\x82\xac",
-                                        "\xf0\x9f\x98\x80",
-                                        "\xef\xbf\xbf",
-                                        "\xed\x9f\xbf",
-                                        "key",
-                                        "0123456789abcdefghijklmnopqrstuvwxyz"};
+                                       "Z",
+                                       " ",
+                                       "\"",
+                                       "\\",
+                                       "/",
+                                       "\n",
+                                       "\t",
+                                       "\x01",
+                                       "\x1f",
+                                       "\x7f",
+                                       "" /* NUL, below */,
+                                       "\xc3\xa9",
+                                       "\xe2\x82\xac",
+                                       "\xf0\x9f\x98\x80",
+                                       "\xef\xbf\xbf",
+                                       "\xed\x9f\xbf",
+                                       "key",
+                                       "0123456789abcdefghijklmnopqrstuvwxyz"};
   std::string s;
   const std::uint64_t n = rng.below(12);
   for (std::uint64_t i = 0; i < n; ++i) {

@@ -28,6 +28,7 @@ TEST_P(FiletimeToUnix, CountsFrom1970InWholeTicks) {
   }
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, FiletimeToUnix,
     testing::Values(
@@ -46,6 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
         FiletimeCase{"DifferenceWraps", EPOCH + 0x8000000000000000ULL, "0"},
         FiletimeCase{"MaximumReading", ~0ULL, "0"}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 }  // namespace
 }  // namespace vtm::platform

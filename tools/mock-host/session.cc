@@ -102,8 +102,8 @@ SessionOutcome serve_connection(Connection& connection, const HostOptions& optio
       bytes = answered;
     }
     const Reply reply = reply_for(options, *bytes);
-    for (std::string_view piece : {std::string_view(reply.prefix.data(), reply.prefix.size()),
-                                   reply.payload, reply.extra}) {
+    for (std::string_view piece :
+         {std::string_view(reply.prefix.data(), reply.prefix.size()), reply.payload, reply.extra}) {
       Status written = write_all(connection, piece, timeout_ms);
       if (!written) {
         outcome.problem = "write failed: " + written.error();

@@ -117,8 +117,8 @@ Result<std::unique_ptr<ByteStream>> open_bridge_socket(std::string_view path) {
   const std::optional<std::wstring> wide_path = utf8_to_wide(path);
   if (!wide_path) return Failure{platform_error_text(ERROR_NO_UNICODE_TRANSLATION)};
   const HANDLE handle = CreateFileW(wide_path->c_str(), GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     return Failure{platform_error_text(static_cast<int>(GetLastError()))};
   }
