@@ -18,7 +18,7 @@ string(REGEX REPLACE "\n\\.P(\n\\.S[HS] )" "\\1" roff "${roff}")
 string(REGEX REPLACE "\n\\.P\n$" "\n" roff "${roff}")
 file(WRITE ${OUT} "${roff}")
 if(MANDOC)
-  execute_process(COMMAND ${MANDOC} -T html -O fragment ${OUT} OUTPUT_FILE ${OUT}.html
+  execute_process(COMMAND ${MANDOC} -T html ${OUT} OUTPUT_FILE ${OUT}.html
                   RESULT_VARIABLE failed)
   if(failed)
     message(FATAL_ERROR "mandoc could not render ${OUT}")
