@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end checks: the built client against the stand-in host, comparing exact stdout and
 # stderr bytes and exit statuses. Usage: run.sh CLIENT HOST [RUNNER]
-# RUNNER (e.g. the Wine wrapper) prefixes every program start; with it the endpoint is a named pipe.
+# RUNNER (the Wine wrapper, qemu-user) prefixes every program start; a Windows client (.exe)
+# talks to a named pipe.
 set -uo pipefail
 
 CLIENT=$1
@@ -10,7 +11,7 @@ RUNNER=${3:-}
 WORK=${VTM_E2E_WORK:-$(mktemp -d)}
 rm -rf "$WORK" && mkdir -p "$WORK"
 WINDOWS=0
-[ -n "$RUNNER" ] && WINDOWS=1
+[[ $CLIENT == *.exe ]] && WINDOWS=1
 
 passed=0
 failed=0
@@ -202,7 +203,7 @@ if [ "$WINDOWS" = 0 ]; then
   end
 
   begin "busy endpoint fails at once"
-  python3 - "$WORK/busy.sock" "$CLIENT" >"$WORK/out" 2>"$WORK/err" <<'PY'
+  python3 - "$WORK/busy.sock" ${RUNNER:+"$RUNNER"} "$CLIENT" >"$WORK/out" 2>"$WORK/err" <<'PY'
 import os, socket, subprocess, sys
 path = sys.argv[1]
 listener = socket.socket(socket.AF_UNIX)
@@ -218,7 +219,7 @@ while True:  # fill the backlog until a further connect would have to wait
         break
     fillers.append(c)
 env = dict(os.environ, VANTELMIRE_BRIDGE_SOCKET=path)
-p = subprocess.run([sys.argv[2], "click"], env=env, stderr=subprocess.PIPE, timeout=20)
+p = subprocess.run(sys.argv[2:] + ["click"], env=env, stderr=subprocess.PIPE, timeout=20)
 sys.stderr.buffer.write(p.stderr)
 sys.exit(p.returncode)
 PY
@@ -400,7 +401,7 @@ if [ "$WINDOWS" = 0 ]; then
         for ((i = 1; i < k; i++)); do args+=("$piece"); done
         args+=("$(head -c $(( content - (k - 1) * (content / k) )) /dev/zero | tr '\0' a)")
         export VANTELMIRE_BRIDGE_SOCKET=$ENDPOINT
-        exec "$CLIENT" type "${args[@]}" >"$WORK/out" 2>"$WORK/err"
+        exec ${RUNNER:+"$RUNNER"} "$CLIENT" type "${args[@]}" >"$WORK/out" 2>"$WORK/err"
       )
       STATUS=$?
       stop_host
@@ -426,7 +427,7 @@ if [ "$WINDOWS" = 0 ]; then
     piece=$(head -c 100000 /dev/zero | tr '\0' a)
     args=()
     for ((i = 0; i < 43; i++)); do args+=("$piece"); done
-    exec "$CLIENT" type "${args[@]}" >"$WORK/out" 2>"$WORK/err"
+    exec ${RUNNER:+"$RUNNER"} "$CLIENT" type "${args[@]}" >"$WORK/out" 2>"$WORK/err"
   )
   STATUS=$?
   expect_status 1

@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# The installed completions, each loaded the way its shell finds it: bash through bash-completion,
+# zsh through compinit and fpath, fish through XDG_DATA_DIRS. Each must offer the client's own
+# command words (taken from its usage text), `list` and its targets, and the global options, and
+# nothing of its own after a command word. PowerShell cannot run here: its script must hold the
+# same words and use only long-stable cmdlets.
+# Usage: completions.sh BUILD_DIR CLIENT
+set -uo pipefail
+build=$1 client=$2
+here=$(cd "$(dirname "$0")" && pwd)
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "install failed" >&2; exit 1; }
+mkdir "$work/empty" "$work/home"
+cd "$work/empty" || exit 1
+
+mapfile -t words < <("$client" --help | sed -n '/^Commands:$/,/^$/s/^  //p')
+[ "${#words[@]}" -gt 0 ] || { echo "no command words in the usage text" >&2; exit 1; }
+targets=(apps applications windows screens displays)
+options=(--json --json-output --no-remote --version --help -h)
+
+# sorted WORD...: the words one per line, sorted, as the shells' answers are compared.
+sorted() { printf '%s\n' "$@" | sed '/^$/d' | LC_ALL=C sort; }
+starting() {
+  local prefix=$1 w
+  shift
+  for w in "$@"; do [[ $w == "$prefix"* ]] && printf '%s\n' "$w"; done
+}
+
+# What follows the program name | what must be offered.
+cases=(
+  "|$(sorted "${words[@]}" list)"
+  "cl|$(sorted $(starting cl "${words[@]}"))"
+  "--json cl|$(sorted $(starting cl "${words[@]}"))"
+  "list |$(sorted "${targets[@]}")"
+  "--no-remote list w|windows"
+  "-|$(sorted "${options[@]}")"
+  "click --j|$(sorted --json --json-output)"
+  "click |"
+  "list windows |"
+)
+
+bash_offers() {
+  XDG_DATA_DIRS=$prefix/share bash --norc --noprofile -c '
+    source /usr/share/bash-completion/bash_completion || exit 1
+    __load_completion vantelmirectl || exit 1
+    spec=$(complete -p vantelmirectl) || exit 1
+    function=${spec##* -F }
+    function=${function%% *}
+    line="vantelmirectl $1"
+    read -ra COMP_WORDS <<<"$line"
+    [[ $line == *" " ]] && COMP_WORDS+=("")
+    COMP_CWORD=$((${#COMP_WORDS[@]} - 1)) COMP_LINE=$line COMP_POINT=${#line}
+    "$function" vantelmirectl "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+    printf "%s\n" "${COMPREPLY[@]}"' _ "$1"
+}
+
+fish_offers() {
+  HOME=$work/home XDG_CONFIG_HOME=$work/home XDG_DATA_DIRS=$prefix/share PATH=$prefix/bin:$PATH \
+    TYPED=$1 fish -c 'complete -C "vantelmirectl $TYPED"' | cut -f1
+}
+
+# zsh answers all lines in one interactive session; the answers are split at the "--" lines.
+zsh_lines=()
+for c in "${cases[@]}"; do zsh_lines+=("vantelmirectl ${c%%|*}"); done
+zsh "$here/zsh-complete.zsh" "$prefix/share/zsh/site-functions" "$work/zsh.out" "${zsh_lines[@]}" \
+  || echo "zsh: the completion session failed" >&2
+zsh_offers() { awk -v n="$1" '/^--$/ { i++; next } i == n' "$work/zsh.out"; }
+
+failed=0
+checks=0
+for shell in bash zsh fish; do
+  for i in "${!cases[@]}"; do
+    typed=${cases[i]%%|*}
+    want=${cases[i]#*|}
+    case $shell in
+      bash) got=$(bash_offers "$typed" 2>&1) ;;
+      zsh) got=$(zsh_offers "$i") ;;
+      fish) got=$(fish_offers "$typed" 2>&1) ;;
+    esac
+    got=$(sorted $got)
+    checks=$((checks + 1))
+    if [ "$got" != "$want" ]; then
+      echo "FAIL [$shell] vantelmirectl $typed<Tab>: offered [$(echo $got)], expected [$(echo $want)]" >&2
+      failed=$((failed + 1))
+    fi
+  done
+done
+
+# PowerShell: the three lists as the script spells them, and no cmdlet beyond the plain ones.
+ps1=$prefix/share/vantelmirectl/vantelmirectl-completion.ps1
+ps_list() {
+  awk -v name="\$$1" '$1 == name && $2 == "=" { on = 1 } on { print } on && /\)/ { exit }' "$ps1" |
+    grep -o "'[^']*'" | tr -d "'"
+}
+ps_check() {
+  local name=$1
+  shift
+  checks=$((checks + 1))
+  if [ "$(ps_list "$name")" != "$(printf '%s\n' "$@")" ]; then
+    echo "FAIL [powershell] \$$name is [$(echo $(ps_list "$name"))], expected [$*]" >&2
+    failed=$((failed + 1))
+  fi
+}
+ps_check commandWords "${words[@]}"
+ps_check listTargets "${targets[@]}"
+ps_check globalOptions "${options[@]}"
+checks=$((checks + 1))
+cmdlets=$(grep -v '^ *#' "$ps1" | grep -oE '\b[A-Z][a-z]+-[A-Z][A-Za-z]+\b' | sort -u)
+unexpected=$(comm -23 <(echo "$cmdlets") <(printf '%s\n' ForEach-Object Register-ArgumentCompleter \
+  Select-Object Where-Object))
+if [ -n "$unexpected" ]; then
+  echo "FAIL [powershell] cmdlets beyond the plain ones: $(echo $unexpected)" >&2
+  failed=$((failed + 1))
+fi
+
+echo "completions: $((checks - failed)) passed, $failed failed"
+[ "$failed" = 0 ]

@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# The install tree and the packages: `cmake --install` under a prefix and under DESTDIR puts every
+# file where it belongs, CPack's packages hold the same tree, and the client unpacked from the .deb
+# (or the .zip) runs and reports the build's version.
+# Usage: packages.sh BUILD_DIR CLIENT [RUNNER]
+set -uo pipefail
+build=$1 client=$2 runner=${3:-}
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failed=0
+checks=0
+fail() {
+  echo "FAIL: $*" >&2
+  failed=$((failed + 1))
+}
+
+if [[ $client == *.exe ]]; then
+  tree=(README.md mock-host.1.html mock-host.exe vantelmirectl-completion.ps1 vantelmirectl.1.html
+    vantelmirectl.exe)
+  installed_client=vantelmirectl.exe
+else
+  tree=(bin/mock-host bin/vantelmirectl share/bash-completion/completions/vantelmirectl
+    share/doc/vantelmirectl/README.md share/fish/vendor_completions.d/vantelmirectl.fish
+    share/man/man1/mock-host.1 share/man/man1/vantelmirectl.1
+    share/vantelmirectl/vantelmirectl-completion.ps1 share/zsh/site-functions/_vantelmirectl)
+  installed_client=bin/vantelmirectl
+fi
+expected=$(printf '%s\n' "${tree[@]}" | LC_ALL=C sort)
+
+files_under() { (cd "$1" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort); }
+# same_tree WHAT LISTING: the listing is the expected tree, file for file.
+same_tree() {
+  checks=$((checks + 1))
+  [ "$2" = "$expected" ] && return 0
+  fail "$1 holds another tree:"
+  diff <(echo "$expected") <(echo "$2") | sed -n 's/^[<>]/  &/p' >&2
+}
+version_report() { ${runner:+"$runner"} "$1" --version --json 2>&1; }
+# same_client WHAT PATH: the program at PATH runs and says what the built client says.
+want_version=$(version_report "$client")
+same_client() {
+  checks=$((checks + 1))
+  local got
+  got=$(version_report "$2")
+  [ "$got" = "$want_version" ] || fail "$1: [$got], expected [$want_version]"
+}
+
+cmake --install "$build" --prefix "$work/prefix" >/dev/null || fail "cmake --install --prefix"
+same_tree "--prefix" "$(files_under "$work/prefix")"
+same_client "installed client" "$work/prefix/$installed_client"
+
+DESTDIR=$work/stage cmake --install "$build" --prefix /usr >/dev/null || fail "DESTDIR install"
+same_tree "DESTDIR/usr" "$(files_under "$work/stage/usr")"
+
+(cd "$work" && cpack --config "$build/CPackConfig.cmake" -B "$work/packages" >cpack.log 2>&1) ||
+  { fail "cpack"; cat "$work/cpack.log" >&2; }
+# The archives hold the tree under one folder named after the package.
+archive_tree() { sed -n 's|^[^/]*/||; /[^/]$/p' | LC_ALL=C sort; }
+shopt -s nullglob
+if [[ $client == *.exe ]]; then
+  zips=("$work"/packages/*.zip)
+  [ "${#zips[@]}" = 1 ] || fail "expected one .zip, found ${#zips[@]}"
+  for zip in "${zips[@]}"; do
+    echo "${zip##*/}:"
+    (cd "$work" && cmake -E tar tf "$zip") | tee "$work/zip.list" | sed 's/^/  /'
+    same_tree "${zip##*/}" "$(archive_tree <"$work/zip.list")"
+    mkdir "$work/unzipped" && (cd "$work/unzipped" && cmake -E tar xf "$zip")
+    same_client "client from the .zip" "$(echo "$work"/unzipped/*/vantelmirectl.exe)"
+  done
+else
+  debs=("$work"/packages/*.deb)
+  tarballs=("$work"/packages/*.tar.gz)
+  [ "${#debs[@]}" = 1 ] && [ "${#tarballs[@]}" = 1 ] ||
+    fail "expected one .deb and one .tar.gz, found ${#debs[@]} and ${#tarballs[@]}"
+  for deb in "${debs[@]}"; do
+    dpkg-deb -f "$deb" Package Version Architecture Maintainer Depends | sed 's/^/  /'
+    checks=$((checks + 1))
+    version=$(dpkg-deb -f "$deb" Version)
+    [[ $want_version == *"\"version\":\"$version\""* ]] || fail "${deb##*/}: version $version"
+    dpkg -x "$deb" "$work/root" || fail "dpkg -x ${deb##*/}"
+    same_tree "${deb##*/}" "$(files_under "$work/root/usr")"
+    same_client "client from the .deb" "$work/root/usr/bin/vantelmirectl"
+  done
+  for tarball in "${tarballs[@]}"; do
+    same_tree "${tarball##*/}" "$(tar tzf "$tarball" | archive_tree)"
+  done
+fi
+
+echo "packages: $((checks - failed)) passed, $failed failed"
+[ "$failed" = 0 ]

@@ -1,0 +1,60 @@
+#!/usr/bin/env zsh
+# zsh-complete.zsh SITE_FUNCTIONS OUT LINE...: types each LINE and a Tab into an interactive zsh
+# whose completion system loads its functions from SITE_FUNCTIONS, and appends to OUT, per line,
+# the matches offered and then a line "--".
+zmodload zsh/zpty zsh/zselect || exit 1
+site=$1 out=$2
+shift 2
+home=$out.zdotdir
+mkdir -p "$home" && : >"$out"
+
+# Every match the completion functions add, filtered by what was typed, goes to OUT; the end of
+# each completion writes the separator and keeps the command line and the screen as they were.
+print -r -- 'setopt no_global_rcs' >"$home/.zshenv"
+cat >"$home/.zshrc" <<SETUP
+PS1=''
+fpath=(${(q)site} \$fpath)
+autoload -Uz compinit && compinit -u -D
+compadd() {
+  if (( \${@[(I)-[OAD]]} )); then builtin compadd "\$@"; return; fi
+  local -a hits
+  builtin compadd -O hits "\$@"
+  (( \$#hits )) && print -rl -- \$hits >>${(q)out}
+  builtin compadd "\$@"
+}
+# The completion system empties comppostfuncs before calling them: each call arms the next.
+vtm_done() {
+  print -r -- -- >>${(q)out}
+  compstate[insert]=''
+  compstate[list]=''
+  comppostfuncs=(vtm_done)
+}
+comppostfuncs=(vtm_done)
+bindkey '^I' complete-word
+print -r -- -- >>${(q)out}
+SETUP
+
+separators() { grep -c '^--$' "$out" }
+# Sends TEXT and waits, draining the terminal, until OUT holds one separator more.
+send() {
+  local want=$(( $(separators) + 1 ))
+  zpty -w -n vtm "$1"
+  repeat 400; do
+    while zpty -r -t vtm _ '*'; do :; done
+    (( $(separators) >= want )) && return 0
+    zselect -t 5
+  done
+  print -u2 "zsh-complete: no answer to [${1%$'\t'}]"
+  return 1
+}
+
+# The shell's own startup file sets it up and writes the first separator once it is ready.
+zpty vtm "ZDOTDIR=${(q)home} zsh -i" || exit 1
+send '' || exit 1
+sed -i '$d' "$out"
+for line in "$@"; do
+  send "$line"$'\t' || exit 1
+  zpty -w -n vtm $'\x15'  # kill the whole line
+done
+zpty -d vtm
+rm -rf "$home"
