@@ -131,18 +131,33 @@ class JsonParser {
     doc_.text_end_ = end_;
     doc_.nodes_ = json_detail::PodBuffer<Node>(memory, text.size() / 2 + 2);
     doc_.order_ = json_detail::PodBuffer<std::uint32_t>(memory, 0);
-    keys_ = json_detail::PodBuffer<std::uint32_t>(memory, 64);
+    keys_ = json_detail::PodBuffer<Key>(memory, 64);
   }
 
   Result<JsonDocument> run();
 
  private:
+  struct Key {
+    std::uint64_t prefix;
+    std::uint32_t node;
+  };
+  // The last unsorted object closed at one depth: its keys and the order they sorted into.
+  // Objects at one depth of a response mostly share their keys (the elements of a UI tree,
+  // the items of a list), so most sorts become one pass that finds the same keys again.
+  static constexpr std::uint32_t MAX_SHAPE_KEYS = 16;
+  struct Shape {
+    std::uint32_t count = 0;  // 0: none yet
+    std::uint32_t kept = 0;
+    Key keys[MAX_SHAPE_KEYS];
+    std::uint8_t order[MAX_SHAPE_KEYS];  // key positions in key order, the last of equal keys
+  };
+  bool same_keys(const Shape& shape, const Key* keys, std::uint32_t n) const;
+
   struct Open {
     std::uint32_t node;
     std::uint32_t key_base;  // where this object's member keys start in keys_
     bool is_object;
-    bool ordered;               // keys not strictly ascending: sort when it closes
-    std::uint64_t last_prefix;  // of the last key, while they ascend
+    bool ordered;  // keys not strictly ascending: sort when it closes
   };
 
   bool fail(ParseError e, const char* at) {
@@ -188,8 +203,9 @@ class JsonParser {
   const char* error_at_ = nullptr;
 
   JsonDocument doc_;
-  json_detail::PodBuffer<std::uint32_t> keys_;  // key indices of the open objects' members
+  json_detail::PodBuffer<Key> keys_;  // the keys of the open objects' members
   Open open_[MAX_OPEN];
+  Shape shapes_[MAX_OPEN];
   int depth_ = 0;
   std::size_t float_extra_ = 0;
   std::size_t indent_extra_ = 0;
@@ -406,7 +422,7 @@ bool JsonParser::parse_number() {
 bool JsonParser::open_container(bool is_object) {
   if (depth_ == MAX_OPEN) return fail(ParseError::RecursionLimitExceeded, p_ + 1);
   open_[depth_++] =
-      Open{doc_.node_count(), static_cast<std::uint32_t>(keys_.size()), is_object, false, 0};
+      Open{doc_.node_count(), static_cast<std::uint32_t>(keys_.size()), is_object, false};
   put(is_object ? Tag::Object : Tag::Array, p_, 0);
   ++p_;
   return true;
@@ -423,18 +439,31 @@ void JsonParser::close_array() {
 void JsonParser::note_key() {
   Open& open = open_[depth_ - 1];
   const std::uint32_t key = doc_.node_count() - 1;
-  if (!open.ordered) {
-    const std::string_view text = doc_.text_at(key);
-    const std::uint64_t prefix = json_detail::key_prefix(text, end_);
-    if (keys_.size() > open.key_base &&
-        !json_detail::key_less_by_prefix(open.last_prefix, doc_.text_at(keys_[keys_.size() - 1]),
-                                         prefix, text)) {
+  const std::string_view text = doc_.text_at(key);
+  const std::uint64_t prefix = json_detail::key_prefix(text, end_);
+  if (!open.ordered && keys_.size() > open.key_base) {
+    const Key& last = keys_[keys_.size() - 1];
+    if (!json_detail::key_less_by_prefix(last.prefix, doc_.text_at(last.node), prefix, text)) {
       open.ordered = true;
     }
-    open.last_prefix = prefix;
   }
-  keys_.push_back(key);
+  keys_.push_back(Key{prefix, key});
   indent_extra_ += 2 + 2 * static_cast<std::size_t>(depth_);
+}
+
+bool JsonParser::same_keys(const Shape& shape, const Key* keys, std::uint32_t n) const {
+  if (shape.count != n) return false;
+  for (std::uint32_t i = 0; i < n; ++i) {
+    if (shape.keys[i].prefix != keys[i].prefix) return false;
+    const std::string_view a = doc_.text_at(shape.keys[i].node);
+    const std::string_view b = doc_.text_at(keys[i].node);
+    // Equal prefixes settle keys of at most eight bytes once their lengths agree.
+    if (a.size() != b.size() ||
+        (a.size() > 8 && std::memcmp(a.data() + 8, b.data() + 8, a.size() - 8) != 0)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 void JsonParser::close_object() {
@@ -446,17 +475,34 @@ void JsonParser::close_object() {
     node.aux = end;
   } else {
     const auto n = static_cast<std::uint32_t>(keys_.size() - open.key_base);
-    const std::uint32_t* keys = keys_.data() + open.key_base;
+    const Key* keys = keys_.data() + open.key_base;
     const auto start = static_cast<std::uint32_t>(doc_.order_.size());
     std::uint32_t* header = doc_.order_.extend(2 + n);
     header[0] = end;
+    std::uint32_t* order = header + 2;
+    Shape& shape = shapes_[depth_];
     std::uint32_t kept = 0;
-    // Of equal keys the last one in text order wins.
-    json_detail::for_each_last_in_key_order(
-        n, [&](std::uint32_t i) { return doc_.text_at(keys[i]); },
-        [&](std::uint32_t i) { return json_detail::key_prefix(doc_.text_at(keys[i]), end_); },
-        [&](std::uint32_t i) { doc_.order_[start + 2 + kept++] = keys[i]; });
-    doc_.order_[start + 1] = kept;
+    if (same_keys(shape, keys, n)) {
+      kept = shape.kept;
+      for (std::uint32_t k = 0; k < kept; ++k) order[k] = keys[shape.order[k]].node;
+    } else {
+      const bool remember = n <= MAX_SHAPE_KEYS;
+      shape.count = 0;
+      // Of equal keys the last one in text order wins.
+      json_detail::for_each_last_in_key_order(
+          n, [&](std::uint32_t i) { return doc_.text_at(keys[i].node); },
+          [&](std::uint32_t i) { return keys[i].prefix; },
+          [&](std::uint32_t i) {
+            if (remember) shape.order[kept] = static_cast<std::uint8_t>(i);
+            order[kept++] = keys[i].node;
+          });
+      if (remember) {
+        std::copy(keys, keys + n, shape.keys);
+        shape.count = n;
+        shape.kept = kept;
+      }
+    }
+    header[1] = kept;
     doc_.order_.resize_down(start + 2 + kept);
     node.head = (static_cast<std::uint32_t>(Tag::OrderedObject) << JsonDocument::OFFSET_BITS) |
                 node.offset();

@@ -692,6 +692,29 @@ TEST(ParseStructureTest, MemberOrderIsKeyOrder) {
   EXPECT_EQ(to_compact_text(keys), "{\"\":0,\"Z\":0,\"a\":0,\"ab\":0,\"\xc3\xa9\":0}");
 }
 
+TEST(ParseStructureTest, SiblingObjectsSortedAlikeOnlyWhenTheirKeysMatch) {
+  // Unsorted siblings at one depth reuse the order found for the one before when their keys
+  // are the same; every near miss must sort afresh.
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {R"([{"b":1,"a":2},{"b":3,"a":4}])", R"([{"a":2,"b":1},{"a":4,"b":3}])"},
+      {R"([{"b":1,"a":2,"c":3},{"f":1,"e":2,"d":3}])",
+       R"([{"a":2,"b":1,"c":3},{"d":3,"e":2,"f":1}])"},
+      // Keys alike in their first eight bytes and their length.
+      {R"([{"key_long_b":1,"key_long_a":2,"key_long_c":3},{"key_long_b":1,"key_long_c":2,"key_long_a":3}])",
+       R"([{"key_long_a":2,"key_long_b":1,"key_long_c":3},{"key_long_a":3,"key_long_b":1,"key_long_c":2}])"},
+      // Keys alike in their first eight bytes once padded with zeros.
+      {R"([{"b":0,"a\u0000":1,"a":2},{"b":0,"a":1,"a\u0000":2}])",
+       R"([{"a":2,"a\u0000":1,"b":0},{"a":1,"a\u0000":2,"b":0}])"},
+      {R"([{"b":1,"a":2,"b":3},{"b":1,"a":2,"c":3},{"b":1,"a":2,"b":3}])",
+       R"([{"a":2,"b":3},{"a":2,"b":1,"c":3},{"a":2,"b":3}])"},
+      {R"([{"y":{"b":1,"a":2},"x":0},{"y":{"d":1,"c":2},"x":0},{"y":{"b":5,"a":6},"x":1}])",
+       R"([{"x":0,"y":{"a":2,"b":1}},{"x":0,"y":{"c":2,"d":1}},{"x":1,"y":{"a":6,"b":5}}])"},
+  };
+  for (const auto& [input, expected] : cases) {
+    EXPECT_EQ(to_compact_text(parse_ok(input)), expected) << input;
+  }
+}
+
 TEST(ParseStructureTest, InputIsNotReadPastItsEnd) {
   // A view into a larger buffer: the bytes after the view must not be seen.
   const std::string buffer = "[1,2]]]]";
