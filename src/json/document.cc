@@ -42,6 +42,14 @@ JsonValue JsonDocument::value_at(std::uint32_t i) const {
       return JsonValue::from_double(0.0);
     case Tag::NegativeZero:
       return JsonValue::from_double(-0.0);
+    case Tag::PlainFloat: {
+      const std::string_view text = text_at(i);
+      const json_detail::NumberScan n =
+          json_detail::scan_number(text.data(), text.data() + text.size());
+      double f = 0.0;
+      json_detail::f64_from_parts(n.value, n.exponent, f);
+      return JsonValue::from_double(n.negative ? -f : f);
+    }
     case Tag::ShortFloat: {
       const std::uint64_t packed = payload_at(i + 1);
       double f = 0.0;

@@ -25,6 +25,7 @@ class JsonDocument {
     Negative,       // integer; its text is canonical
     Zero,           // 0.0
     NegativeZero,   // -0.0
+    PlainFloat,     // a short float whose text is already its written form
     ShortFloat,     // next node: packed significand, exponent and sign
     Float,          // next node: the double's bits
     String,         // content needs no escaping when written

@@ -32,6 +32,8 @@ struct NumberScan {
 
   Kind kind = Kind::Unsigned;
   bool negative = false;
+  // A ShortFloat whose text is already its written form ("12.5", "0.0042", "100.0").
+  bool plain = false;
   Error error = Error::InvalidNumber;
   std::int32_t exponent = 0;
   std::uint64_t value = 0;
@@ -92,6 +94,12 @@ inline NumberScan scan_number(const char* p, const char* const end) {
   scan.value = significand;
   scan.exponent = exponent;
   scan.end = q;
+  // The written form strips the fraction's trailing zeros (all but a lone one) and turns to
+  // the exponent layout below 0.00001; any other text here is written back as it came.
+  if (q[-1] != '0' || q - fraction == 1) {
+    scan.plain = int_digits != 1 || *digits != '0' || q - fraction < 5 ||
+                 (fraction[0] | fraction[1] | fraction[2] | fraction[3] | fraction[4]) != '0';
+  }
   return scan;
 }
 

@@ -130,7 +130,9 @@ class JsonParser {
     doc_.text_ = begin_;
     doc_.text_end_ = end_;
     doc_.nodes_ = json_detail::PodBuffer<Node>(memory, text.size() / 2 + 2);
-    doc_.order_ = json_detail::PodBuffer<std::uint32_t>(memory, 0);
+    // Reserved, not touched: large reservations are mapped lazily, so the key orders of a
+    // document of unsorted objects grow without copies.
+    doc_.order_ = json_detail::PodBuffer<std::uint32_t>(memory, text.size() / 4 + 2);
     keys_ = json_detail::PodBuffer<Key>(memory, 64);
   }
 
@@ -399,6 +401,11 @@ bool JsonParser::parse_number() {
       put(n.negative ? Tag::NegativeZero : Tag::Zero, p_, length);
       break;
     case Kind::ShortFloat:
+      if (n.plain) {
+        put(Tag::PlainFloat, p_, length);
+        p_ = const_cast<char*>(n.end);
+        return true;
+      }
       put(Tag::ShortFloat, p_, length);
       put_payload(n.value | (std::uint64_t(n.exponent + json_detail::SHORT_EXPONENT_LIMIT) << 50) |
                   (std::uint64_t{n.negative} << 56));
@@ -409,7 +416,8 @@ bool JsonParser::parse_number() {
       put_payload(n.value);
       break;
   }
-  // Integers are written back as they came; float text may be longer than the number's.
+  // Integers (and plain floats, above) are written back as they came; other float text may be
+  // longer than the number's.
   if (n.kind != Kind::Unsigned && n.kind != Kind::Negative &&
       length < json_detail::FLOAT_TEXT_MAX) {
     float_extra_ += json_detail::FLOAT_TEXT_MAX - length;

@@ -242,7 +242,8 @@ struct DocumentSource {
       case Tag::False:
         return out.put("false", 5);
       case Tag::Unsigned:
-      case Tag::Negative: {
+      case Tag::Negative:
+      case Tag::PlainFloat: {
         const std::string_view digits = doc.text_at(i);
         return out.put_text(digits.data(), digits.size());
       }

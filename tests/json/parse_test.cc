@@ -382,9 +382,23 @@ TEST(ParseNumberTest, PrintedForms) {
       // is dropped.
       {std::string("0.") + std::string(300, '0') + "1e300", "0.1"},
       {"[1.5,-2,3e1]", "[1.5,-2,30.0]"},
+      // Floats written back as their text, and the near misses that are not.
+      {"0.00001", "0.00001"},
+      {"-0.00042", "-0.00042"},
+      {"0.000001", "1e-6"},
+      {"0.5", "0.5"},
+      {"1.50", "1.5"},
+      {"10.0", "10.0"},
+      {"100.00", "100.0"},
+      {"[4200.11,-81.59,0.1974]", "[4200.11,-81.59,0.1974]"},
   };
   for (const NumberCase& c : cases) {
     EXPECT_EQ(to_compact_text(parse_ok(c.input)), c.printed) << c.input;
+    // The borrowed document writes numbers by its own road.
+    std::string text = c.input;
+    Result<JsonDocument> document = parse_document(text);
+    ASSERT_TRUE(document.ok()) << c.input;
+    EXPECT_EQ(render_document(document.value(), true, false).joined(), c.printed) << c.input;
   }
 }
 
