@@ -46,8 +46,8 @@ bash_offers() {
   XDG_DATA_DIRS=$prefix/share bash --norc --noprofile -c '
     source /usr/share/bash-completion/bash_completion || exit 1
     __load_completion vantelmirectl || exit 1
-    spec=$(complete -p vantelmirectl) || exit 1
-    function=${spec##* -F }
+    registration=$(complete -p vantelmirectl) || exit 1
+    function=${registration##* -F }
     function=${function%% *}
     line="vantelmirectl $1"
     read -ra COMP_WORDS <<<"$line"

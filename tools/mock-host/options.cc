@@ -103,7 +103,7 @@ enum class Role {
   AnswerSource,  // at most one of these: they all say where answers come from
 };
 
-struct OptionSpec {
+struct OptionEntry {
   std::string_view name;
   std::string_view value_name;  // empty for a flag
   Role role;
@@ -112,7 +112,7 @@ struct OptionSpec {
 };
 
 // Order is the order of the usage text. Every option may be given once.
-constexpr std::array<OptionSpec, 16> OPTIONS = {{
+constexpr std::array<OptionEntry, 16> OPTIONS = {{
     {"--listen", "PATH", Role::Required, set_listen,
      R"(Unix socket path, or \\.\pipe\NAME on Windows)"},
     {"--responses", "FILE", Role::AnswerSource, set_text<&HostOptions::responses_file>,
@@ -148,11 +148,11 @@ constexpr std::array<OptionSpec, 16> OPTIONS = {{
 }};
 
 // "--listen PATH", or the name alone for a flag.
-std::string synopsis(const OptionSpec& spec) {
-  std::string text(spec.name);
-  if (!spec.value_name.empty()) {
+std::string synopsis(const OptionEntry& entry) {
+  std::string text(entry.name);
+  if (!entry.value_name.empty()) {
     text += ' ';
-    text += spec.value_name;
+    text += entry.value_name;
   }
   return text;
 }
@@ -160,8 +160,8 @@ std::string synopsis(const OptionSpec& spec) {
 // The answer sources' names, joined by `separator` and the last one by `last`.
 std::string answer_source_names(std::string_view separator, std::string_view last) {
   std::vector<std::string_view> names;
-  for (const OptionSpec& spec : OPTIONS) {
-    if (spec.role == Role::AnswerSource) names.push_back(spec.name);
+  for (const OptionEntry& entry : OPTIONS) {
+    if (entry.role == Role::AnswerSource) names.push_back(entry.name);
   }
   std::string text;
   for (std::size_t i = 0; i < names.size(); ++i) {
@@ -173,21 +173,21 @@ std::string answer_source_names(std::string_view separator, std::string_view las
 
 std::string build_usage_text() {
   std::string text = "Usage: mock-host";
-  for (const OptionSpec& spec : OPTIONS) {
-    if (spec.role == Role::Required) {
+  for (const OptionEntry& entry : OPTIONS) {
+    if (entry.role == Role::Required) {
       text += ' ';
-      text += synopsis(spec);
+      text += synopsis(entry);
     }
   }
   text += " [options]\n";
   text += "Stand-in desktop host: answers one length-prefixed JSON request per connection.\n\n";
   constexpr std::size_t HELP_COLUMN = 24;
-  for (const OptionSpec& spec : OPTIONS) {
+  for (const OptionEntry& entry : OPTIONS) {
     std::string line = "  ";
-    line += synopsis(spec);
+    line += synopsis(entry);
     line.resize(std::max(HELP_COLUMN, line.size() + 1), ' ');
     text += line;
-    text += spec.help;
+    text += entry.help;
     text += '\n';
   }
   text += "\nWithout ";
@@ -206,22 +206,22 @@ Result<HostOptions> parse_host_options(const std::vector<std::string>& args) {
 
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& option = args[i];
-    const auto* spec = std::find_if(OPTIONS.begin(), OPTIONS.end(),
-                                    [&](const OptionSpec& s) { return s.name == option; });
-    if (spec == OPTIONS.end()) return Failure{"unknown option: " + option};
+    const auto* entry = std::find_if(OPTIONS.begin(), OPTIONS.end(),
+                                     [&](const OptionEntry& s) { return s.name == option; });
+    if (entry == OPTIONS.end()) return Failure{"unknown option: " + option};
     std::string_view value;
-    if (!spec->value_name.empty()) {
+    if (!entry->value_name.empty()) {
       if (i + 1 >= args.size()) return Failure{option + " needs a value"};
       value = args[++i];
     }
     // The value is judged before the repetition, so a bad second value names its own fault.
-    if (Status set = spec->set(options, option, value); !set) return std::move(set).take_failure();
+    if (Status set = entry->set(options, option, value); !set) return std::move(set).take_failure();
     if (options.help) {
       HostOptions help;
       help.help = true;
       return help;
     }
-    bool& seen = given[static_cast<std::size_t>(spec - OPTIONS.begin())];
+    bool& seen = given[static_cast<std::size_t>(entry - OPTIONS.begin())];
     if (seen) return Failure{option + " given twice"};
     seen = true;
   }
