@@ -6,6 +6,17 @@
 
 namespace vtm {
 
+namespace {
+
+// A short float's value: one correctly rounded conversion of its digits.
+JsonValue short_float_value(const json_detail::ShortFloatParts& parts) {
+  double f = 0.0;
+  json_detail::f64_from_parts(parts.significand, parts.exponent, f);
+  return JsonValue::from_double(parts.negative ? -f : f);
+}
+
+}  // namespace
+
 std::optional<std::uint32_t> JsonDocument::find_root_member(std::string_view key) const {
   const Tag tag = nodes_[0].tag();
   if (tag != Tag::Object && tag != Tag::OrderedObject) return std::nullopt;
@@ -43,21 +54,14 @@ JsonValue JsonDocument::value_at(std::uint32_t i) const {
     case Tag::NegativeZero:
       return JsonValue::from_double(-0.0);
     case Tag::PlainFloat: {
+      // Its parts are read again from its text, which the parser found to be a short float.
       const std::string_view text = text_at(i);
       const json_detail::NumberScan n =
           json_detail::scan_number(text.data(), text.data() + text.size());
-      double f = 0.0;
-      json_detail::f64_from_parts(n.value, n.exponent, f);
-      return JsonValue::from_double(n.negative ? -f : f);
+      return short_float_value({n.value, n.exponent, n.negative});
     }
-    case Tag::ShortFloat: {
-      const std::uint64_t packed = payload_at(i + 1);
-      double f = 0.0;
-      json_detail::f64_from_parts(
-          packed & ((std::uint64_t{1} << 50) - 1),
-          static_cast<std::int32_t>((packed >> 50) & 0x3F) - json_detail::SHORT_EXPONENT_LIMIT, f);
-      return JsonValue::from_double((packed >> 56) != 0 ? -f : f);
-    }
+    case Tag::ShortFloat:
+      return short_float_value(json_detail::unpack_short_float(payload_at(i + 1)));
     case Tag::Float:
       return JsonValue::from_double(std::bit_cast<double>(payload_at(i + 1)));
     case Tag::String:

@@ -111,6 +111,24 @@ bool f64_from_parts(std::uint64_t significand, std::int32_t exponent, double& ou
 // infinities. Returns the end of what was written.
 char* write_float_text(char* out, double value);
 
+// A ShortFloat's parts in one word (significand in bits 0-49, exponent + 22 in 50-55, sign in
+// 56), so that a document holds them in one node.
+struct ShortFloatParts {
+  std::uint64_t significand;
+  std::int32_t exponent;
+  bool negative;
+};
+inline std::uint64_t pack_short_float(const ShortFloatParts& parts) {
+  return parts.significand |
+         (static_cast<std::uint64_t>(parts.exponent + SHORT_EXPONENT_LIMIT) << 50) |
+         (std::uint64_t{parts.negative} << 56);
+}
+inline ShortFloatParts unpack_short_float(std::uint64_t packed) {
+  return {packed & ((std::uint64_t{1} << 50) - 1),
+          static_cast<std::int32_t>((packed >> 50) & 0x3F) - SHORT_EXPONENT_LIMIT,
+          (packed >> 56) != 0};
+}
+
 // The text of a ShortFloat straight from its digits.
 char* write_short_float_text(char* out, std::uint64_t significand, std::int32_t exponent,
                              bool negative);

@@ -407,8 +407,7 @@ bool JsonParser::parse_number() {
         return true;
       }
       put(Tag::ShortFloat, p_, length);
-      put_payload(n.value | (std::uint64_t(n.exponent + json_detail::SHORT_EXPONENT_LIMIT) << 50) |
-                  (std::uint64_t{n.negative} << 56));
+      put_payload(json_detail::pack_short_float({n.value, n.exponent, n.negative}));
       break;
     case Kind::Float:
     case Kind::Error:

@@ -252,12 +252,11 @@ struct DocumentSource {
       case Tag::NegativeZero:
         return out.put("-0.0", 4);
       case Tag::ShortFloat: {
-        const std::uint64_t packed = doc.payload_at(i + 1);
+        const json_detail::ShortFloatParts parts =
+            json_detail::unpack_short_float(doc.payload_at(i + 1));
         char* at = out.room(FLOAT_TEXT_ROOM);
-        return out.commit(json_detail::write_short_float_text(
-            at, packed & ((std::uint64_t{1} << 50) - 1),
-            static_cast<std::int32_t>((packed >> 50) & 0x3F) - json_detail::SHORT_EXPONENT_LIMIT,
-            (packed >> 56) != 0));
+        return out.commit(json_detail::write_short_float_text(at, parts.significand, parts.exponent,
+                                                              parts.negative));
       }
       case Tag::Float:
         return put_float(out, std::bit_cast<double>(doc.payload_at(i + 1)));
