@@ -15,6 +15,28 @@ JsonValue short_float_value(const json_detail::ShortFloatParts& parts) {
   return JsonValue::from_double(parts.negative ? -f : f);
 }
 
+// A number that is written back as its text: an integer, or a float already in its written form.
+JsonValue number_value(JsonDocument::Tag tag, std::string_view text) {
+  switch (tag) {
+    case JsonDocument::Tag::Unsigned: {
+      std::uint64_t v = 0;
+      std::from_chars(text.data(), text.data() + text.size(), v);
+      return JsonValue::from_u64(v);
+    }
+    case JsonDocument::Tag::Negative: {
+      std::int64_t v = 0;
+      std::from_chars(text.data(), text.data() + text.size(), v);
+      return JsonValue::from_i64(v);
+    }
+    default: {
+      // Its parts are read again from its text, which the parser found to be a short float.
+      const json_detail::NumberScan n =
+          json_detail::scan_number(text.data(), text.data() + text.size());
+      return short_float_value({n.value, n.exponent, n.negative});
+    }
+  }
+}
+
 }  // namespace
 
 std::optional<std::uint32_t> JsonDocument::find_root_member(std::string_view key) const {
@@ -22,10 +44,50 @@ std::optional<std::uint32_t> JsonDocument::find_root_member(std::string_view key
   if (tag != Tag::Object && tag != Tag::OrderedObject) return std::nullopt;
   std::optional<std::uint32_t> found;
   // Keys are unique in either kind of object: the first match is the only one.
-  for_each_member(0, [&](std::uint32_t k) {
-    if (!found && text_at(k) == key) found = k + 1;
+  for_each_member(0, [&](std::uint32_t m) {
+    if (!found && key_at(m) == key) found = m;
   });
   return found;
+}
+
+JsonDocument::Tag JsonDocument::member_value_tag(std::uint32_t m) const {
+  if (nodes_[m].tag() != Tag::Member) return nodes_[m + 1].tag();
+  // Only values written back as their text are kept in a Member node.
+  const std::string_view text = member_value_text(m);
+  switch (text[0]) {
+    case '"':
+      return Tag::String;
+    case 't':
+      return Tag::True;
+    case 'f':
+      return Tag::False;
+    case 'n':
+      return Tag::Null;
+    default:
+      break;
+  }
+  using Kind = json_detail::NumberScan::Kind;
+  const Kind kind = json_detail::scan_number(text.data(), text.data() + text.size()).kind;
+  return kind == Kind::Unsigned   ? Tag::Unsigned
+         : kind == Kind::Negative ? Tag::Negative
+                                  : Tag::PlainFloat;
+}
+
+JsonValue JsonDocument::member_value(std::uint32_t m) const {
+  if (nodes_[m].tag() != Tag::Member) return value_at(m + 1);
+  const std::string_view text = member_value_text(m);
+  switch (const Tag tag = member_value_tag(m)) {
+    case Tag::String:
+      return JsonValue(text.substr(1, text.size() - 2));
+    case Tag::True:
+      return true;
+    case Tag::False:
+      return false;
+    case Tag::Null:
+      return nullptr;
+    default:
+      return number_value(tag, text);
+  }
 }
 
 JsonValue JsonDocument::value_at(std::uint32_t i) const {
@@ -38,28 +100,13 @@ JsonValue JsonDocument::value_at(std::uint32_t i) const {
     case Tag::False:
       return false;
     case Tag::Unsigned:
-    case Tag::Negative: {
-      const std::string_view digits = text_at(i);
-      if (n.tag() == Tag::Unsigned) {
-        std::uint64_t v = 0;
-        std::from_chars(digits.data(), digits.data() + digits.size(), v);
-        return JsonValue::from_u64(v);
-      }
-      std::int64_t v = 0;
-      std::from_chars(digits.data(), digits.data() + digits.size(), v);
-      return JsonValue::from_i64(v);
-    }
+    case Tag::Negative:
+    case Tag::PlainFloat:
+      return number_value(n.tag(), text_at(i));
     case Tag::Zero:
       return JsonValue::from_double(0.0);
     case Tag::NegativeZero:
       return JsonValue::from_double(-0.0);
-    case Tag::PlainFloat: {
-      // Its parts are read again from its text, which the parser found to be a short float.
-      const std::string_view text = text_at(i);
-      const json_detail::NumberScan n =
-          json_detail::scan_number(text.data(), text.data() + text.size());
-      return short_float_value({n.value, n.exponent, n.negative});
-    }
     case Tag::ShortFloat:
       return short_float_value(json_detail::unpack_short_float(payload_at(i + 1)));
     case Tag::Float:
@@ -74,10 +121,11 @@ JsonValue JsonDocument::value_at(std::uint32_t i) const {
     }
     case Tag::Object:
     case Tag::OrderedObject:
+    case Tag::Member:
       break;
   }
   std::vector<JsonMember> members;
-  for_each_member(i, [&](std::uint32_t k) { members.emplace_back(text_at(k), value_at(k + 1)); });
+  for_each_member(i, [&](std::uint32_t m) { members.emplace_back(key_at(m), member_value(m)); });
   return JsonObject::from_sorted_unique(std::move(members));
 }
 

@@ -3,7 +3,9 @@
 // order (a container's node, then its contents); strings and integers are read straight from
 // the text, which must outlive the document. Objects whose keys arrived strictly ascending
 // are kept as they came; the others carry a key order (sorted, the last of equal keys only)
-// in a side array. Freeing the document is one release per array.
+// in a side array. A member whose key and value are written back exactly as they stand in the
+// text, with nothing between them but the colon, is one node. Freeing the document is one
+// release per array.
 #include <cstddef>
 #include <cstdint>
 #include <memory_resource>
@@ -33,6 +35,7 @@ class JsonDocument {
     Array,          // aux: index past the contents
     Object,         // aux: index past the contents; keys strictly ascending
     OrderedObject,  // aux: where its key order starts in the order array
+    Member,         // a plain key and a value kept as their text: "key":value, one run
   };
 
   struct Node {
@@ -47,6 +50,10 @@ class JsonDocument {
   static constexpr std::uint32_t OFFSET_MASK = (std::uint32_t{1} << OFFSET_BITS) - 1;
   // The largest text a document can hold (a response frame is well below it).
   static constexpr std::size_t MAX_TEXT_BYTES = OFFSET_MASK;
+  // A Member's offset is its key's, its aux the key's length and, above it, its value's text
+  // length (quotation marks included).
+  static constexpr unsigned MEMBER_KEY_BITS = 16;
+  static constexpr std::uint32_t MEMBER_MAX_LENGTH = (std::uint32_t{1} << MEMBER_KEY_BITS) - 1;
 
   const char* text() const { return text_; }
   const char* text_end() const { return text_end_; }
@@ -74,11 +81,36 @@ class JsonDocument {
     const Node& n = nodes_[i];
     return {text_ + n.offset(), n.aux};
   }
+  // A member's key, from its key node or its Member node.
+  std::string_view key_at(std::uint32_t m) const {
+    const Node& n = nodes_[m];
+    if (n.tag() != Tag::Member) return {text_ + n.offset(), n.aux};
+    return {text_ + n.offset(), n.aux & MEMBER_MAX_LENGTH};
+  }
+  // A Member node's value as it stands in the text: quotation marks included for a string.
+  std::string_view member_value_text(std::uint32_t m) const {
+    const Node& n = nodes_[m];
+    const std::uint32_t key_length = n.aux & MEMBER_MAX_LENGTH;
+    return {text_ + n.offset() + key_length + 2, n.aux >> MEMBER_KEY_BITS};
+  }
+  // The whole `"key":value` run of a Member node.
+  std::string_view member_text(std::uint32_t m) const {
+    const Node& n = nodes_[m];
+    return {text_ + n.offset() - 1, (n.aux & MEMBER_MAX_LENGTH) + 3 + (n.aux >> MEMBER_KEY_BITS)};
+  }
+  // The kind of a member's value.
+  Tag member_value_tag(std::uint32_t m) const;
+  // Index just past a member (its key node, or its Member node, and its value).
+  std::uint32_t member_end(std::uint32_t m) const {
+    return nodes_[m].tag() == Tag::Member ? m + 1 : next(m + 1);
+  }
+
   std::uint64_t payload_at(std::uint32_t i) const {
     return std::uint64_t{nodes_[i].head} | (std::uint64_t{nodes_[i].aux} << 32);
   }
 
-  // Calls f(key_index) for each member in key order; the value follows its key at index + 1.
+  // Calls f(member) for each member in key order: a Member node, or a key node with its value
+  // at index + 1.
   template <class F>
   void for_each_member(std::uint32_t object, F&& f) const {
     const Node& n = nodes_[object];
@@ -88,7 +120,7 @@ class JsonDocument {
       for (std::uint32_t k = 0; k < count; ++k) f(keys[k]);
       return;
     }
-    for (std::uint32_t k = object + 1; k < n.aux; k = next(k + 1)) f(k);
+    for (std::uint32_t k = object + 1; k < n.aux; k = member_end(k)) f(k);
   }
   template <class F>
   void for_each_element(std::uint32_t array, F&& f) const {
@@ -96,7 +128,7 @@ class JsonDocument {
   }
   bool is_empty_container(std::uint32_t i) const { return next(i) == i + 1; }
 
-  // The value of the root object's member with that key, if the root is an object and has it.
+  // The root object's member with that key, if the root is an object and has it.
   std::optional<std::uint32_t> find_root_member(std::string_view key) const;
 
   // The same value as an owning tree.
@@ -110,6 +142,7 @@ class JsonDocument {
   friend class JsonParser;
 
   JsonValue value_at(std::uint32_t i) const;
+  JsonValue member_value(std::uint32_t m) const;
 
   const char* text_ = nullptr;
   const char* text_end_ = nullptr;

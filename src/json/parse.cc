@@ -197,6 +197,7 @@ class JsonParser {
   void close_array();
   void close_object();
   void note_key();
+  void merge_member();
 
   char* const begin_;
   char* p_;
@@ -450,7 +451,7 @@ void JsonParser::note_key() {
   const std::uint64_t prefix = json_detail::key_prefix(text, end_);
   if (!open.ordered && keys_.size() > open.key_base) {
     const Key& last = keys_[keys_.size() - 1];
-    if (!json_detail::key_less_by_prefix(last.prefix, doc_.text_at(last.node), prefix, text)) {
+    if (!json_detail::key_less_by_prefix(last.prefix, doc_.key_at(last.node), prefix, text)) {
       open.ordered = true;
     }
   }
@@ -462,8 +463,8 @@ bool JsonParser::same_keys(const Shape& shape, const Key* keys, std::uint32_t n)
   if (shape.count != n) return false;
   for (std::uint32_t i = 0; i < n; ++i) {
     if (shape.keys[i].prefix != keys[i].prefix) return false;
-    const std::string_view a = doc_.text_at(shape.keys[i].node);
-    const std::string_view b = doc_.text_at(keys[i].node);
+    const std::string_view a = doc_.key_at(shape.keys[i].node);
+    const std::string_view b = doc_.key_at(keys[i].node);
     // Equal prefixes settle keys of at most eight bytes once their lengths agree.
     if (a.size() != b.size() ||
         (a.size() > 8 && std::memcmp(a.data() + 8, b.data() + 8, a.size() - 8) != 0)) {
@@ -471,6 +472,30 @@ bool JsonParser::same_keys(const Shape& shape, const Key* keys, std::uint32_t n)
     }
   }
   return true;
+}
+
+// Called with a member's value just written after its key: a value that goes out as its text,
+// right after the key's colon, joins the key in one Member node.
+void JsonParser::merge_member() {
+  constexpr unsigned AS_TEXT =
+      1u << static_cast<unsigned>(Tag::Null) | 1u << static_cast<unsigned>(Tag::True) |
+      1u << static_cast<unsigned>(Tag::False) | 1u << static_cast<unsigned>(Tag::Unsigned) |
+      1u << static_cast<unsigned>(Tag::Negative) | 1u << static_cast<unsigned>(Tag::PlainFloat) |
+      1u << static_cast<unsigned>(Tag::String);
+  const std::uint32_t v = doc_.node_count() - 1;
+  const Node value = doc_.nodes_[v];
+  // Values kept as text take one node, so the key's is just before.
+  if (((AS_TEXT >> static_cast<unsigned>(value.tag())) & 1u) == 0) return;
+  Node& key = doc_.nodes_[v - 1];
+  const std::uint32_t quoted = value.tag() == Tag::String ? 1 : 0;
+  const std::uint32_t value_length = value.aux + 2 * quoted;
+  if (key.tag() != Tag::String || value.offset() - quoted != key.offset() + key.aux + 2 ||
+      key.aux > JsonDocument::MEMBER_MAX_LENGTH || value_length > JsonDocument::MEMBER_MAX_LENGTH) {
+    return;
+  }
+  key.head = (static_cast<std::uint32_t>(Tag::Member) << JsonDocument::OFFSET_BITS) | key.offset();
+  key.aux |= value_length << JsonDocument::MEMBER_KEY_BITS;
+  doc_.nodes_.resize_down(v);
 }
 
 void JsonParser::close_object() {
@@ -497,7 +522,7 @@ void JsonParser::close_object() {
       shape.count = 0;
       // Of equal keys the last one in text order wins.
       json_detail::for_each_last_in_key_order(
-          n, [&](std::uint32_t i) { return doc_.text_at(keys[i].node); },
+          n, [&](std::uint32_t i) { return doc_.key_at(keys[i].node); },
           [&](std::uint32_t i) { return keys[i].prefix; },
           [&](std::uint32_t i) {
             if (remember) shape.order[kept] = static_cast<std::uint8_t>(i);
@@ -529,9 +554,8 @@ Result<JsonDocument> JsonParser::run() {
         skip_space();
         if (p_ == end_) return error(ParseError::EofWhileParsingValue, end_);
         const char c = *p_;
-        if (depth_ != 0 && !open_[depth_ - 1].is_object) {
-          indent_extra_ += 1 + 2 * static_cast<std::size_t>(depth_);
-        }
+        const bool in_object = depth_ != 0 && open_[depth_ - 1].is_object;
+        if (depth_ != 0 && !in_object) indent_extra_ += 1 + 2 * static_cast<std::size_t>(depth_);
         if (c == '"') {
           ++p_;
           if (!parse_string()) return failure();
@@ -567,19 +591,20 @@ Result<JsonDocument> JsonParser::run() {
           }
         } else if (c == 't') {
           if (!parse_literal("true", 4)) return failure();
-          put(Tag::True, p_ - 4, 0);
+          put(Tag::True, p_ - 4, 4);
           state = State::AfterValue;
         } else if (c == 'f') {
           if (!parse_literal("false", 5)) return failure();
-          put(Tag::False, p_ - 5, 0);
+          put(Tag::False, p_ - 5, 5);
           state = State::AfterValue;
         } else if (c == 'n') {
           if (!parse_literal("null", 4)) return failure();
-          put(Tag::Null, p_ - 4, 0);
+          put(Tag::Null, p_ - 4, 4);
           state = State::AfterValue;
         } else {
           return error(ParseError::ExpectedValue, p_ + 1);
         }
+        if (in_object && c != '[' && c != '{') merge_member();
         break;
       }
       case State::Key: {

@@ -61,11 +61,14 @@ struct BufferSink {
     std::memcpy(o, p, n);
     o += n;
   }
-  // Text from the document: short runs (keys, small strings, numbers) move as one 16-byte
-  // block where the text has that many bytes to read; the output's slack takes the overhang.
+  // Text from the document: short runs (keys, small strings, numbers, whole members) move as
+  // one 16- or 32-byte block where the text has that many bytes to read; the output's slack
+  // takes the overhang.
   void put_text(const char* p, std::size_t n) {
     if (n <= 16 && readable_end - p >= 16) {
       std::memcpy(o, p, 16);
+    } else if (n <= 32 && readable_end - p >= 32) {
+      std::memcpy(o, p, 32);
     } else {
       std::memcpy(o, p, n);
     }
@@ -173,14 +176,20 @@ struct TreeSource {
   static void for_each_element(Ref v, F&& f) {
     for (const JsonValue& e : v->as_array()) f(&e);
   }
+  using Member = const JsonMember*;
   template <class F>
   static void for_each_member(Ref v, F&& f) {
-    for (const JsonMember& m : v->as_object().members()) f(std::string_view(m.first), &m.second);
+    for (const JsonMember& m : v->as_object().members()) f(&m);
+  }
+  template <bool Indent, class Sink>
+  static bool put_whole_member(Sink&, Member) {
+    return false;
   }
   template <class Sink>
-  static void put_key(Sink& out, std::string_view key) {
-    put_escaped_string(out, key);
+  static void put_key(Sink& out, Member m) {
+    put_escaped_string(out, m->first);
   }
+  static Ref value_of(Member m) { return &m->second; }
   template <class Sink>
   static void put_scalar(Sink& out, Ref v) {
     switch (v->kind()) {
@@ -219,14 +228,32 @@ struct DocumentSource {
   void for_each_element(Ref i, F&& f) const {
     doc.for_each_element(i, f);
   }
+  using Member = std::uint32_t;
   template <class F>
   void for_each_member(Ref i, F&& f) const {
-    doc.for_each_member(i, [&](std::uint32_t k) { f(k, k + 1); });
+    doc.for_each_member(i, f);
+  }
+  // A Member node goes out as its text: in one run when compact.
+  template <bool Indent, class Sink>
+  bool put_whole_member(Sink& out, Member m) const {
+    if (doc.node(m).tag() != Tag::Member) return false;
+    if constexpr (Indent) {
+      const std::string_view key = doc.key_at(m);
+      const std::string_view value = doc.member_value_text(m);
+      out.put_text(key.data() - 1, key.size() + 2);
+      out.put(": ", 2);
+      out.put_text(value.data(), value.size());
+    } else {
+      const std::string_view text = doc.member_text(m);
+      out.put_text(text.data(), text.size());
+    }
+    return true;
   }
   template <class Sink>
-  void put_key(Sink& out, Ref k) const {
-    put_string(out, k);
+  void put_key(Sink& out, Member m) const {
+    put_string(out, m);
   }
+  static Ref value_of(Member m) { return m + 1; }
   template <class Sink>
   void put_string(Sink& out, Ref i) const {
     if (doc.node(i).tag() == Tag::String) return out.plain_string(doc.text_at(i));
@@ -266,6 +293,7 @@ struct DocumentSource {
       case Tag::Array:
       case Tag::Object:
       case Tag::OrderedObject:
+      case Tag::Member:
         return;
     }
   }
@@ -290,15 +318,16 @@ void put_value(const Source& source, Sink& out, typename Source::Ref v, int leve
       put_value<Indent>(source, out, e, level + 1);
     });
   } else {
-    source.for_each_member(v, [&](const auto& key, typename Source::Ref value) {
+    source.for_each_member(v, [&](typename Source::Member m) {
       separate();
-      source.put_key(out, key);
+      if (source.template put_whole_member<Indent>(out, m)) return;
+      source.put_key(out, m);
       if constexpr (Indent) {
         out.put(": ", 2);
       } else {
         out.put(':');
       }
-      put_value<Indent>(source, out, value, level + 1);
+      put_value<Indent>(source, out, Source::value_of(m), level + 1);
     });
   }
   if constexpr (Indent) put_line(out, level);

@@ -14,7 +14,7 @@ bool response_succeeded(const JsonValue& response) {
 
 bool response_succeeded(const JsonDocument& response) {
   const std::optional<std::uint32_t> success = response.find_root_member("success");
-  return success && response.node(*success).tag() == JsonDocument::Tag::True;
+  return success && response.member_value_tag(*success) == JsonDocument::Tag::True;
 }
 
 int report_response(const JsonDocument& response, bool compact) {

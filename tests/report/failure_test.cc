@@ -79,6 +79,8 @@ TEST(ResponseOutcome, OnlyTopLevelBooleanTrue) {
       {R"({"success":true,"error":{"code":"X"}})", true},
       {R"({"success":false})", false},
       {R"({"success":"true"})", false},
+      {R"({"success" : true})", true},
+      {R"({"b":0,"success":true,"a":1})", true},
       {R"({"success":1})", false},
       {R"({"success":null})", false},
       {R"({"success":{}})", false},
@@ -96,6 +98,10 @@ TEST(ResponseOutcome, OnlyTopLevelBooleanTrue) {
     Result<JsonValue> v = parse_json(c.payload);
     ASSERT_TRUE(v.ok()) << c.payload;
     EXPECT_EQ(response_succeeded(v.value()), c.success) << c.payload;
+    std::string text(c.payload);
+    Result<JsonDocument> document = parse_document(text);
+    ASSERT_TRUE(document.ok()) << c.payload;
+    EXPECT_EQ(response_succeeded(document.value()), c.success) << c.payload;
   }
 }
 
