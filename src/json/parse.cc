@@ -142,7 +142,11 @@ class JsonParser {
   struct Key {
     std::uint64_t prefix;
     std::uint32_t node;
+    std::uint32_t length;
   };
+  std::string_view key_text(const Key& k) const {
+    return {begin_ + doc_.node(k.node).offset(), k.length};
+  }
   // The last unsorted object closed at one depth: its keys and the order they sorted into.
   // Objects at one depth of a response mostly share their keys (the elements of a UI tree,
   // the items of a list), so most sorts become one pass that finds the same keys again.
@@ -187,17 +191,32 @@ class JsonParser {
         Node{static_cast<std::uint32_t>(payload), static_cast<std::uint32_t>(payload >> 32)};
   }
 
-  bool parse_string();
-  bool parse_escaped_string(char* start, char* at, unsigned high);
+  // A string read from the text: where its content starts, its length once resolved, and
+  // whether it had escapes.
+  struct Scanned {
+    Tag tag;
+    std::uint32_t offset;
+    std::uint32_t length;
+  };
+  bool scan_string(Scanned& s);
+  bool scan_escaped_string(char* start, char* at, unsigned high, Scanned& s);
+  void put(const Scanned& s) { put(s.tag, begin_ + s.offset, s.length); }
+  bool parse_string() {
+    Scanned s;
+    if (!scan_string(s)) return false;
+    put(s);
+    return true;
+  }
   bool parse_unicode_escape(const char*& r, char*& w);
   bool read_hex4(const char*& p, std::uint32_t& value);
   bool parse_number();
+  [[gnu::always_inline]] inline void put_number(const json_detail::NumberScan& n);
   bool parse_literal(const char* literal, std::size_t length);
+  bool parse_member(bool& value_read);
   bool open_container(bool is_object);
   void close_array();
   void close_object();
-  void note_key();
-  void merge_member();
+  void note_key(const Scanned& key);
 
   char* const begin_;
   char* p_;
@@ -257,7 +276,7 @@ Failure JsonParser::failure() const {
 }
 
 // p_ is just past the opening quotation mark.
-bool JsonParser::parse_string() {
+bool JsonParser::scan_string(Scanned& s) {
   char* const start = p_;
   unsigned high = 0;
   const char* q = json_detail::find_string_special(start, end_, high);
@@ -267,17 +286,17 @@ bool JsonParser::parse_string() {
   if (*q == '"') [[likely]] {
     if (high != 0 && !is_valid_utf8({start, length}))
       return fail(ParseError::InvalidUnicodeCodePoint, q + 1);
-    put(Tag::String, start, length);
+    s = Scanned{Tag::String, offset_of(start), length};
     p_ = start + length + 1;
     return true;
   }
   if (*q != '\\') return fail(ParseError::ControlCharacter, q + 1);
-  return parse_escaped_string(start, start + length, high);
+  return scan_escaped_string(start, start + length, high, s);
 }
 
 // `at` is the first backslash; content before it, from `start`, is plain. The resolved content
 // is written over the text from `at` on.
-bool JsonParser::parse_escaped_string(char* start, char* at, unsigned high) {
+bool JsonParser::scan_escaped_string(char* start, char* at, unsigned high, Scanned& s) {
   resolved_begin_ = start;
   resolved_line_feed_ = false;
   char*& w = resolved_end_;
@@ -333,7 +352,7 @@ bool JsonParser::parse_escaped_string(char* start, char* at, unsigned high) {
     made_line_feeds_.emplace_back(offset_of(start), offset_of(w));
     resolved_line_feed_ = false;
   }
-  put(Tag::EscapedString, start, length);
+  s = Scanned{Tag::EscapedString, offset_of(start), length};
   p_ = const_cast<char*>(r) + 1;
   return true;
 }
@@ -386,10 +405,16 @@ bool JsonParser::parse_literal(const char* literal, std::size_t length) {
 
 // p_ is at "-" or a digit.
 bool JsonParser::parse_number() {
-  using Kind = json_detail::NumberScan::Kind;
   const json_detail::NumberScan n = json_detail::scan_number(p_, end_);
-  if (n.kind == Kind::Error) [[unlikely]]
+  if (n.kind == json_detail::NumberScan::Kind::Error) [[unlikely]]
     return fail(error_of(n.error), n.end);
+  put_number(n);
+  return true;
+}
+
+// p_ is at the number that n scanned.
+void JsonParser::put_number(const json_detail::NumberScan& n) {
+  using Kind = json_detail::NumberScan::Kind;
   const auto length = static_cast<std::uint32_t>(n.end - p_);
   switch (n.kind) {
     case Kind::Unsigned:
@@ -405,7 +430,7 @@ bool JsonParser::parse_number() {
       if (n.plain) {
         put(Tag::PlainFloat, p_, length);
         p_ = const_cast<char*>(n.end);
-        return true;
+        return;
       }
       put(Tag::ShortFloat, p_, length);
       put_payload(json_detail::pack_short_float({n.value, n.exponent, n.negative}));
@@ -423,7 +448,6 @@ bool JsonParser::parse_number() {
     float_extra_ += json_detail::FLOAT_TEXT_MAX - length;
   }
   p_ = const_cast<char*>(n.end);
-  return true;
 }
 
 // p_ is at the opening bracket.
@@ -443,59 +467,111 @@ void JsonParser::close_array() {
   if (end != open.node + 1) indent_extra_ += 1 + 2 * static_cast<std::size_t>(depth_);
 }
 
-// Called with the key's node just written: keeps track of whether keys still ascend.
-void JsonParser::note_key() {
+// Keeps track of whether the open object's keys still ascend; the key's node comes next.
+void JsonParser::note_key(const Scanned& key) {
   Open& open = open_[depth_ - 1];
-  const std::uint32_t key = doc_.node_count() - 1;
-  const std::string_view text = doc_.text_at(key);
+  const std::string_view text(begin_ + key.offset, key.length);
   const std::uint64_t prefix = json_detail::key_prefix(text, end_);
   if (!open.ordered && keys_.size() > open.key_base) {
     const Key& last = keys_[keys_.size() - 1];
-    if (!json_detail::key_less_by_prefix(last.prefix, doc_.key_at(last.node), prefix, text)) {
+    if (!json_detail::key_less_by_prefix(last.prefix, key_text(last), prefix, text)) {
       open.ordered = true;
     }
   }
-  keys_.push_back(Key{prefix, key});
+  keys_.push_back(Key{prefix, doc_.node_count(), key.length});
   indent_extra_ += 2 + 2 * static_cast<std::size_t>(depth_);
 }
 
 bool JsonParser::same_keys(const Shape& shape, const Key* keys, std::uint32_t n) const {
   if (shape.count != n) return false;
   for (std::uint32_t i = 0; i < n; ++i) {
-    if (shape.keys[i].prefix != keys[i].prefix) return false;
-    const std::string_view a = doc_.key_at(shape.keys[i].node);
-    const std::string_view b = doc_.key_at(keys[i].node);
+    const Key& a = shape.keys[i];
+    const Key& b = keys[i];
+    if (a.prefix != b.prefix || a.length != b.length) return false;
     // Equal prefixes settle keys of at most eight bytes once their lengths agree.
-    if (a.size() != b.size() ||
-        (a.size() > 8 && std::memcmp(a.data() + 8, b.data() + 8, a.size() - 8) != 0)) {
+    if (a.length > 8 &&
+        std::memcmp(key_text(a).data() + 8, key_text(b).data() + 8, a.length - 8) != 0) {
       return false;
     }
   }
   return true;
 }
 
-// Called with a member's value just written after its key: a value that goes out as its text,
-// right after the key's colon, joins the key in one Member node.
-void JsonParser::merge_member() {
-  constexpr unsigned AS_TEXT =
-      1u << static_cast<unsigned>(Tag::Null) | 1u << static_cast<unsigned>(Tag::True) |
-      1u << static_cast<unsigned>(Tag::False) | 1u << static_cast<unsigned>(Tag::Unsigned) |
-      1u << static_cast<unsigned>(Tag::Negative) | 1u << static_cast<unsigned>(Tag::PlainFloat) |
-      1u << static_cast<unsigned>(Tag::String);
-  const std::uint32_t v = doc_.node_count() - 1;
-  const Node value = doc_.nodes_[v];
-  // Values kept as text take one node, so the key's is just before.
-  if (((AS_TEXT >> static_cast<unsigned>(value.tag())) & 1u) == 0) return;
-  Node& key = doc_.nodes_[v - 1];
-  const std::uint32_t quoted = value.tag() == Tag::String ? 1 : 0;
-  const std::uint32_t value_length = value.aux + 2 * quoted;
-  if (key.tag() != Tag::String || value.offset() - quoted != key.offset() + key.aux + 2 ||
-      key.aux > JsonDocument::MEMBER_MAX_LENGTH || value_length > JsonDocument::MEMBER_MAX_LENGTH) {
-    return;
+// p_ is just past a key's opening quotation mark. Reads the key, its colon and, when it follows
+// the colon at once, a scalar value; `value_read` tells which. A plain key and a value that goes
+// out as its text become one Member node.
+bool JsonParser::parse_member(bool& value_read) {
+  value_read = false;
+  Scanned key;
+  if (!scan_string(key)) return false;
+  note_key(key);
+  const char* const key_end = p_;
+  skip_space();
+  if (p_ == end_) return fail_eof(ParseError::EofWhileParsingObject);
+  if (*p_ != ':') return fail(ParseError::ExpectedColon, p_ + 1);
+  // A Member's value stands right after its key's colon.
+  const bool joinable =
+      p_ == key_end && key.tag == Tag::String && key.length <= JsonDocument::MEMBER_MAX_LENGTH;
+  ++p_;
+  if (!joinable || p_ == end_) {
+    put(key);
+    return true;
   }
-  key.head = (static_cast<std::uint32_t>(Tag::Member) << JsonDocument::OFFSET_BITS) | key.offset();
-  key.aux |= value_length << JsonDocument::MEMBER_KEY_BITS;
-  doc_.nodes_.resize_down(v);
+  char* const value = p_;
+  const auto as_member = [&] {
+    const auto length = static_cast<std::uint32_t>(p_ - value);
+    if (length > JsonDocument::MEMBER_MAX_LENGTH) return false;
+    put(Tag::Member, begin_ + key.offset, key.length | length << JsonDocument::MEMBER_KEY_BITS);
+    return true;
+  };
+  const auto literal = [&](const char* text, std::size_t length, Tag tag) {
+    if (!parse_literal(text, length)) return false;
+    value_read = true;
+    if (!as_member()) {
+      put(key);
+      put(tag, value, static_cast<std::uint32_t>(length));
+    }
+    return true;
+  };
+  switch (*value) {
+    case '"': {
+      ++p_;
+      Scanned s;
+      if (!scan_string(s)) return false;
+      value_read = true;
+      if (s.tag != Tag::String || !as_member()) {
+        put(key);
+        put(s);
+      }
+      return true;
+    }
+    case 't':
+      return literal("true", 4, Tag::True);
+    case 'f':
+      return literal("false", 5, Tag::False);
+    case 'n':
+      return literal("null", 4, Tag::Null);
+    default:
+      break;
+  }
+  if (*value != '-' && !is_digit(*value)) {
+    put(key);
+    return true;
+  }
+  using Kind = json_detail::NumberScan::Kind;
+  const json_detail::NumberScan n = json_detail::scan_number(value, end_);
+  if (n.kind == Kind::Error) [[unlikely]]
+    return fail(error_of(n.error), n.end);
+  value_read = true;
+  if (n.kind == Kind::Unsigned || n.kind == Kind::Negative ||
+      (n.kind == Kind::ShortFloat && n.plain)) {
+    p_ = const_cast<char*>(n.end);
+    if (as_member()) return true;
+    p_ = value;
+  }
+  put(key);
+  put_number(n);
+  return true;
 }
 
 void JsonParser::close_object() {
@@ -522,7 +598,7 @@ void JsonParser::close_object() {
       shape.count = 0;
       // Of equal keys the last one in text order wins.
       json_detail::for_each_last_in_key_order(
-          n, [&](std::uint32_t i) { return doc_.key_at(keys[i].node); },
+          n, [&](std::uint32_t i) { return key_text(keys[i]); },
           [&](std::uint32_t i) { return keys[i].prefix; },
           [&](std::uint32_t i) {
             if (remember) shape.order[kept] = static_cast<std::uint8_t>(i);
@@ -554,8 +630,9 @@ Result<JsonDocument> JsonParser::run() {
         skip_space();
         if (p_ == end_) return error(ParseError::EofWhileParsingValue, end_);
         const char c = *p_;
-        const bool in_object = depth_ != 0 && open_[depth_ - 1].is_object;
-        if (depth_ != 0 && !in_object) indent_extra_ += 1 + 2 * static_cast<std::size_t>(depth_);
+        if (depth_ != 0 && !open_[depth_ - 1].is_object) {
+          indent_extra_ += 1 + 2 * static_cast<std::size_t>(depth_);
+        }
         if (c == '"') {
           ++p_;
           if (!parse_string()) return failure();
@@ -604,18 +681,13 @@ Result<JsonDocument> JsonParser::run() {
         } else {
           return error(ParseError::ExpectedValue, p_ + 1);
         }
-        if (in_object && c != '[' && c != '{') merge_member();
         break;
       }
       case State::Key: {
         // p_ is just past the key's opening quotation mark.
-        if (!parse_string()) return failure();
-        note_key();
-        skip_space();
-        if (p_ == end_) return error(ParseError::EofWhileParsingObject, end_);
-        if (*p_ != ':') return error(ParseError::ExpectedColon, p_ + 1);
-        ++p_;
-        state = State::Value;
+        bool value_read;
+        if (!parse_member(value_read)) return failure();
+        state = value_read ? State::AfterValue : State::Value;
         break;
       }
       case State::AfterValue: {

@@ -678,6 +678,9 @@ TEST(ParseStructureTest, ValuesAndWhitespace) {
   const JsonValue v = parse_ok(" \t\r\n{ \"b\" : [ true , false , null ] ,\n\"a\":{}} \n");
   ASSERT_EQ(v.kind(), JsonValue::Kind::Object);
   EXPECT_EQ(to_compact_text(v), R"({"a":{},"b":[true,false,null]})");
+  // Space on either side of a member's colon.
+  EXPECT_EQ(to_compact_text(parse_ok("{\"b\" :1,\"a\": \"x\",\"d\"\n:null,\"c\":true}")),
+            R"({"a":"x","b":1,"c":true,"d":null})");
   EXPECT_TRUE(parse_ok("null").is_null());
   EXPECT_EQ(parse_ok("true").as_bool(), true);
   EXPECT_EQ(parse_ok(" false ").as_bool(), false);
