@@ -158,7 +158,8 @@ void check_number_roads(std::string_view input) {
   if (quick.kind != full.kind || quick.end != full.end || quick.negative != full.negative) fail();
   if (quick.kind == NumberScan::Kind::Error
           ? quick.error != full.error
-          : (quick.value != full.value || quick.exponent != full.exponent)) {
+          : (vtm::json_detail::scanned_value(input.data(), quick) != full.value ||
+             quick.exponent != full.exponent)) {
     fail();
   }
 }

@@ -32,7 +32,8 @@ JsonValue number_value(JsonDocument::Tag tag, std::string_view text) {
       // Its parts are read again from its text, which the parser found to be a short float.
       const json_detail::NumberScan n =
           json_detail::scan_number(text.data(), text.data() + text.size());
-      return short_float_value({n.value, n.exponent, n.negative});
+      return short_float_value(
+          {json_detail::scanned_value(text.data(), n), n.exponent, n.negative});
     }
   }
 }

@@ -3,8 +3,10 @@
 // representations (by the fixed lossy float recipe), and writing floats in the fixed/exponent
 // layout. Writing works into caller-sized buffers: the text is at most FLOAT_TEXT_MAX bytes,
 // and the writers need FLOAT_TEXT_ROOM bytes of room (they copy in fixed-size blocks).
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace vtm::json_detail {
@@ -34,6 +36,8 @@ struct NumberScan {
   bool negative = false;
   // A ShortFloat whose text is already its written form ("12.5", "0.0042", "100.0").
   bool plain = false;
+  // Whether value is filled in; else scanned_value reads it from the text.
+  bool valued = true;
   Error error = Error::InvalidNumber;
   std::int32_t exponent = 0;
   std::uint64_t value = 0;
@@ -44,63 +48,89 @@ struct NumberScan {
 // p is at "-" or a digit, p < end. Every case by the full recipe.
 NumberScan scan_number_exactly(const char* p, const char* end);
 
+// The number of digits from q on, eight bytes at a time where the text has them.
+inline std::size_t digit_run(const char* q, const char* const end) {
+  const char* const start = q;
+  while (end - q >= 8) {
+    std::uint64_t v;
+    std::memcpy(&v, q, 8);
+    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+    // Digits become 0 to 9; any other byte gets bit 7, by itself or by adding 0x76 (a carry
+    // out of such a byte only reaches bytes after it).
+    const std::uint64_t x = v ^ 0x3030303030303030;
+    const std::uint64_t other = ((x + 0x7676767676767676) | x) & 0x8080808080808080;
+    if (other != 0) return static_cast<std::size_t>(q - start) + std::countr_zero(other) / 8;
+    q += 8;
+  }
+  while (q < end && static_cast<unsigned char>(*q - '0') < 10) ++q;
+  return static_cast<std::size_t>(q - start);
+}
+
 // The same, with a quick road for the numbers that dominate real documents: at most 19
-// digits in all (so the significand takes every digit) and no exponent part.
+// digits in all and no exponent part. The quick road only measures and classifies; the value
+// is read when a caller needs it (scanned_value).
 inline NumberScan scan_number(const char* p, const char* const end) {
   const char* q = p;
   NumberScan scan;
   scan.negative = *q == '-';
   q += scan.negative ? 1 : 0;
   const char* const digits = q;
-  std::uint64_t significand = 0;
-  const auto take_digits = [&](const char* limit) {
-    while (q < end && q < limit && static_cast<unsigned char>(*q - '0') < 10) {
-      significand = significand * 10 + static_cast<unsigned>(*q - '0');
-      ++q;
-    }
-  };
-  take_digits(digits + 19);
-  const auto int_digits = q - digits;
+  const std::size_t int_digits = digit_run(q, end);
+  q += int_digits;
   // A leading zero must stand alone; anything unusual goes the full way.
-  if (int_digits == 0 || (*digits == '0' && int_digits > 1)) return scan_number_exactly(p, end);
-  if (q == end ||
-      (*q != '.' && *q != 'e' && *q != 'E' && static_cast<unsigned char>(*q - '0') >= 10)) {
+  if (int_digits == 0 || int_digits > 19 || (*digits == '0' && int_digits > 1)) {
+    return scan_number_exactly(p, end);
+  }
+  scan.valued = false;
+  if (q == end || (*q != '.' && *q != 'e' && *q != 'E')) {
     scan.end = q;
     if (!scan.negative) {
       scan.kind = NumberScan::Kind::Unsigned;
-      scan.value = significand;
       return scan;
     }
-    if (significand == 0 || significand > (std::uint64_t{1} << 63)) {
-      return scan_number_exactly(p, end);
-    }
+    // "-0" is a float zero, and only 19 digits can pass the most negative integer.
+    if (*digits == '0' || int_digits == 19) return scan_number_exactly(p, end);
     scan.kind = NumberScan::Kind::Negative;
-    scan.value = 0 - significand;
     return scan;
   }
   if (*q != '.') return scan_number_exactly(p, end);
   const char* const fraction = ++q;
-  take_digits(digits + 19 + 1);
-  if (q == fraction ||
-      (q < end && (*q == 'e' || *q == 'E' || static_cast<unsigned char>(*q - '0') < 10))) {
+  const std::size_t fraction_digits = digit_run(q, end);
+  q += fraction_digits;
+  if (fraction_digits == 0 || int_digits + fraction_digits > 19 ||
+      (q < end && (*q == 'e' || *q == 'E'))) {
     return scan_number_exactly(p, end);
   }
-  const auto exponent = static_cast<std::int32_t>(fraction - q);
-  if (significand == 0 || significand >= SHORT_SIGNIFICAND_LIMIT ||
-      exponent < -SHORT_EXPONENT_LIMIT) {
-    return scan_number_exactly(p, end);
+  // The significand must be nonzero and below 10^15: count its digits from the first nonzero.
+  std::size_t significant = int_digits + fraction_digits;
+  if (*digits == '0') {
+    const char* first = fraction;
+    while (first < q && *first == '0') ++first;
+    significant = static_cast<std::size_t>(q - first);
   }
+  if (significant == 0 || significant > 15) return scan_number_exactly(p, end);
   scan.kind = NumberScan::Kind::ShortFloat;
-  scan.value = significand;
-  scan.exponent = exponent;
+  scan.exponent = -static_cast<std::int32_t>(fraction_digits);
   scan.end = q;
   // The written form strips the fraction's trailing zeros (all but a lone one) and turns to
   // the exponent layout below 0.00001; any other text here is written back as it came.
-  if (q[-1] != '0' || q - fraction == 1) {
-    scan.plain = int_digits != 1 || *digits != '0' || q - fraction < 5 ||
+  if (q[-1] != '0' || fraction_digits == 1) {
+    scan.plain = int_digits != 1 || *digits != '0' || fraction_digits < 5 ||
                  (fraction[0] | fraction[1] | fraction[2] | fraction[3] | fraction[4]) != '0';
   }
   return scan;
+}
+
+// The value of a scan made from p: the integer (two's complement when negative), a short
+// float's significand, or a float's bits.
+inline std::uint64_t scanned_value(const char* p, const NumberScan& scan) {
+  if (scan.valued) return scan.value;
+  // The quick road's digits: at most 19, so they fit.
+  std::uint64_t v = 0;
+  for (const char* q = p + (scan.negative ? 1 : 0); q < scan.end; ++q) {
+    if (*q != '.') v = v * 10 + static_cast<unsigned>(*q - '0');
+  }
+  return scan.kind == NumberScan::Kind::Negative ? 0 - v : v;
 }
 
 // significand x 10^exponent by the fixed recipe (nearest-binary64 power table, repeated

@@ -433,7 +433,8 @@ void JsonParser::put_number(const json_detail::NumberScan& n) {
         return;
       }
       put(Tag::ShortFloat, p_, length);
-      put_payload(json_detail::pack_short_float({n.value, n.exponent, n.negative}));
+      put_payload(json_detail::pack_short_float(
+          {json_detail::scanned_value(p_, n), n.exponent, n.negative}));
       break;
     case Kind::Float:
     case Kind::Error:
