@@ -2,15 +2,17 @@
 // A parsed document that borrows its text. Values sit in one array of 8-byte nodes in text
 // order (a container's node, then its contents); strings and integers are read straight from
 // the text, which must outlive the document. Objects whose keys arrived strictly ascending
-// are kept as they came; the others carry a key order (sorted, the last of equal keys only)
-// in a side array. A member whose key and value are written back exactly as they stand in the
-// text, with nothing between them but the colon, is one node. Freeing the document is one
-// release per array.
+// are kept as they came; the others refer to a key order in a side array: the positions of
+// their members in text order, sorted by key, the last of equal keys only. Objects with the
+// same keys in the same order share one. A member whose key and value are written back exactly as
+// they stand in the text, with nothing between them but the colon, is one node. Freeing the
+// document is one release per array.
 #include <cstddef>
 #include <cstdint>
 #include <memory_resource>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "json/json_value.h"
 #include "json/pod_buffer.h"
@@ -34,7 +36,7 @@ class JsonDocument {
     EscapedString,  // content had escapes, resolved in place
     Array,          // aux: index past the contents
     Object,         // aux: index past the contents; keys strictly ascending
-    OrderedObject,  // aux: where its key order starts in the order array
+    OrderedObject,  // aux: index past the contents; offset: where its key order starts
     Member,         // a plain key and a value kept as their text: "key":value, one run
   };
 
@@ -69,9 +71,8 @@ class JsonDocument {
         return i + 2;
       case Tag::Array:
       case Tag::Object:
-        return n.aux;
       case Tag::OrderedObject:
-        return order_[n.aux];
+        return n.aux;
       default:
         return i + 1;
     }
@@ -114,13 +115,23 @@ class JsonDocument {
   template <class F>
   void for_each_member(std::uint32_t object, F&& f) const {
     const Node& n = nodes_[object];
-    if (n.tag() == Tag::OrderedObject) {
-      const std::uint32_t count = order_[n.aux + 1];
-      const std::uint32_t* keys = order_.data() + n.aux + 2;
-      for (std::uint32_t k = 0; k < count; ++k) f(keys[k]);
+    if (n.tag() != Tag::OrderedObject) {
+      for (std::uint32_t k = object + 1; k < n.aux; k = member_end(k)) f(k);
       return;
     }
-    for (std::uint32_t k = object + 1; k < n.aux; k = member_end(k)) f(k);
+    // The members in text order first, then in key order.
+    const std::uint32_t* order = order_.data() + n.offset();
+    const std::uint32_t count = order[0];
+    constexpr std::uint32_t ON_STACK = 32;
+    std::uint32_t on_stack[ON_STACK];
+    std::vector<std::uint32_t> on_heap;
+    std::uint32_t* members = on_stack;
+    if (count > ON_STACK) {
+      on_heap.resize(count);
+      members = on_heap.data();
+    }
+    for (std::uint32_t i = 0, k = object + 1; i < count; ++i, k = member_end(k)) members[i] = k;
+    for (std::uint32_t i = 0; i < order[1]; ++i) f(members[order[2 + i]]);
   }
   template <class F>
   void for_each_element(std::uint32_t array, F&& f) const {
@@ -147,7 +158,8 @@ class JsonDocument {
   const char* text_ = nullptr;
   const char* text_end_ = nullptr;
   json_detail::PodBuffer<Node> nodes_;
-  json_detail::PodBuffer<std::uint32_t> order_;  // per ordered object: end, count, key indices
+  // Per key order: members in all, members kept, then the kept ones' positions in key order.
+  json_detail::PodBuffer<std::uint32_t> order_;
   std::size_t compact_bound_ = 0;
   std::size_t indent_extra_ = 0;
 };

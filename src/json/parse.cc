@@ -153,9 +153,8 @@ class JsonParser {
   static constexpr std::uint32_t MAX_SHAPE_KEYS = 16;
   struct Shape {
     std::uint32_t count = 0;  // 0: none yet
-    std::uint32_t kept = 0;
+    std::uint32_t order = 0;  // where its key order starts
     Key keys[MAX_SHAPE_KEYS];
-    std::uint8_t order[MAX_SHAPE_KEYS];  // key positions in key order, the last of equal keys
   };
   bool same_keys(const Shape& shape, const Key* keys, std::uint32_t n) const;
 
@@ -580,42 +579,32 @@ void JsonParser::close_object() {
   const std::uint32_t end = doc_.node_count();
   Node& node = doc_.nodes_[open.node];
   if (end != open.node + 1) indent_extra_ += 1 + 2 * static_cast<std::size_t>(depth_);
-  if (!open.ordered) {
-    node.aux = end;
-  } else {
+  node.aux = end;
+  if (open.ordered) {
     const auto n = static_cast<std::uint32_t>(keys_.size() - open.key_base);
     const Key* keys = keys_.data() + open.key_base;
-    const auto start = static_cast<std::uint32_t>(doc_.order_.size());
-    std::uint32_t* header = doc_.order_.extend(2 + n);
-    header[0] = end;
-    std::uint32_t* order = header + 2;
     Shape& shape = shapes_[depth_];
-    std::uint32_t kept = 0;
-    if (same_keys(shape, keys, n)) {
-      kept = shape.kept;
-      for (std::uint32_t k = 0; k < kept; ++k) order[k] = keys[shape.order[k]].node;
-    } else {
-      const bool remember = n <= MAX_SHAPE_KEYS;
-      shape.count = 0;
+    if (!same_keys(shape, keys, n)) {
+      const auto start = static_cast<std::uint32_t>(doc_.order_.size());
+      std::uint32_t* order = doc_.order_.extend(2 + n);
+      order[0] = n;
+      std::uint32_t kept = 0;
       // Of equal keys the last one in text order wins.
       json_detail::for_each_last_in_key_order(
           n, [&](std::uint32_t i) { return key_text(keys[i]); },
           [&](std::uint32_t i) { return keys[i].prefix; },
-          [&](std::uint32_t i) {
-            if (remember) shape.order[kept] = static_cast<std::uint8_t>(i);
-            order[kept++] = keys[i].node;
-          });
-      if (remember) {
+          [&](std::uint32_t i) { order[2 + kept++] = i; });
+      order[1] = kept;
+      doc_.order_.resize_down(start + 2 + kept);
+      shape.count = 0;
+      shape.order = start;
+      if (n <= MAX_SHAPE_KEYS) {
         std::copy(keys, keys + n, shape.keys);
         shape.count = n;
-        shape.kept = kept;
       }
     }
-    header[1] = kept;
-    doc_.order_.resize_down(start + 2 + kept);
-    node.head = (static_cast<std::uint32_t>(Tag::OrderedObject) << JsonDocument::OFFSET_BITS) |
-                node.offset();
-    node.aux = start;
+    node.head =
+        (static_cast<std::uint32_t>(Tag::OrderedObject) << JsonDocument::OFFSET_BITS) | shape.order;
   }
   keys_.resize_down(open.key_base);
 }
