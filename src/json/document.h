@@ -34,10 +34,11 @@ class JsonDocument {
     Float,          // next node: the double's bits
     String,         // content needs no escaping when written
     EscapedString,  // content had escapes, resolved in place
+    Member,         // a plain key and a value kept as their text: "key":value, one run
+    // Containers last, so that one comparison finds them.
     Array,          // aux: index past the contents
     Object,         // aux: index past the contents; keys strictly ascending
     OrderedObject,  // aux: index past the contents; offset: where its key order starts
-    Member,         // a plain key and a value kept as their text: "key":value, one run
   };
 
   struct Node {
@@ -62,20 +63,12 @@ class JsonDocument {
   const Node& node(std::uint32_t i) const { return nodes_[i]; }
   std::uint32_t node_count() const { return static_cast<std::uint32_t>(nodes_.size()); }
 
-  // Index just past the value at i.
+  // Index just past the value at i: containers keep it; floats take a second node.
   std::uint32_t next(std::uint32_t i) const {
     const Node& n = nodes_[i];
-    switch (n.tag()) {
-      case Tag::ShortFloat:
-      case Tag::Float:
-        return i + 2;
-      case Tag::Array:
-      case Tag::Object:
-      case Tag::OrderedObject:
-        return n.aux;
-      default:
-        return i + 1;
-    }
+    const Tag tag = n.tag();
+    if (tag >= Tag::Array) return n.aux;
+    return i + 1 + (tag == Tag::ShortFloat || tag == Tag::Float ? 1 : 0);
   }
 
   std::string_view text_at(std::uint32_t i) const {

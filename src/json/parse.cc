@@ -130,9 +130,9 @@ class JsonParser {
     doc_.text_ = begin_;
     doc_.text_end_ = end_;
     doc_.nodes_ = json_detail::PodBuffer<Node>(memory, text.size() / 2 + 2);
-    // Reserved, not touched: large reservations are mapped lazily, so the key orders of a
-    // document of unsorted objects grow without copies.
-    doc_.order_ = json_detail::PodBuffer<std::uint32_t>(memory, text.size() / 4 + 2);
+    // Key orders are shared by objects alike, so they are few: the array starts small (a large
+    // reservation would be touched a large page at a time).
+    doc_.order_ = json_detail::PodBuffer<std::uint32_t>(memory, 256);
     keys_ = json_detail::PodBuffer<Key>(memory, 64);
   }
 
