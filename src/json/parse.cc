@@ -147,14 +147,19 @@ class JsonParser {
   std::string_view key_text(const Key& k) const {
     return {begin_ + doc_.node(k.node).offset(), k.length};
   }
-  // The last unsorted object closed at one depth: its keys and the order they sorted into.
-  // Objects at one depth of a response mostly share their keys (the elements of a UI tree,
-  // the items of a list), so most sorts become one pass that finds the same keys again.
+  // The last two kinds of unsorted object closed at one depth: their keys and the order they
+  // sorted into. Objects at one depth of a response mostly share their keys, or alternate
+  // between two sets (UI elements with and without an optional member), so most sorts become
+  // a pass that finds the same keys again.
   static constexpr std::uint32_t MAX_SHAPE_KEYS = 16;
   struct Shape {
     std::uint32_t count = 0;  // 0: none yet
     std::uint32_t order = 0;  // where its key order starts
     Key keys[MAX_SHAPE_KEYS];
+  };
+  struct Shapes {
+    Shape shape[2];
+    unsigned recent = 0;  // the one that matched or was made last
   };
   bool same_keys(const Shape& shape, const Key* keys, std::uint32_t n) const;
 
@@ -226,7 +231,7 @@ class JsonParser {
   JsonDocument doc_;
   json_detail::PodBuffer<Key> keys_;  // the keys of the open objects' members
   Open open_[MAX_OPEN];
-  Shape shapes_[MAX_OPEN];
+  Shapes shapes_[MAX_OPEN];
   int depth_ = 0;
   std::size_t float_extra_ = 0;
   std::size_t indent_extra_ = 0;
@@ -583,7 +588,9 @@ void JsonParser::close_object() {
   if (open.ordered) {
     const auto n = static_cast<std::uint32_t>(keys_.size() - open.key_base);
     const Key* keys = keys_.data() + open.key_base;
-    Shape& shape = shapes_[depth_];
+    Shapes& shapes = shapes_[depth_];
+    if (!same_keys(shapes.shape[shapes.recent], keys, n)) shapes.recent ^= 1u;
+    Shape& shape = shapes.shape[shapes.recent];
     if (!same_keys(shape, keys, n)) {
       const auto start = static_cast<std::uint32_t>(doc_.order_.size());
       std::uint32_t* order = doc_.order_.extend(2 + n);

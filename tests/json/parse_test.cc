@@ -734,6 +734,9 @@ TEST(ParseStructureTest, SiblingObjectsSortedAlikeOnlyWhenTheirKeysMatch) {
        R"([{"a":2,"b":3},{"a":2,"b":1,"c":3},{"a":2,"b":3}])"},
       {R"([{"y":{"b":1,"a":2},"x":0},{"y":{"d":1,"c":2},"x":0},{"y":{"b":5,"a":6},"x":1}])",
        R"([{"x":0,"y":{"a":2,"b":1}},{"x":0,"y":{"c":2,"d":1}},{"x":1,"y":{"a":6,"b":5}}])"},
+      // Two sets of keys taking turns, and a third that pushes the older out.
+      {R"([{"b":1,"a":2},{"d":1,"c":2},{"b":3,"a":4},{"d":3,"c":4},{"f":5,"e":6},{"b":7,"a":8},{"f":9,"e":0},{"d":1,"c":2}])",
+       R"([{"a":2,"b":1},{"c":2,"d":1},{"a":4,"b":3},{"c":4,"d":3},{"e":6,"f":5},{"a":8,"b":7},{"e":0,"f":9},{"c":2,"d":1}])"},
   };
   for (const auto& [input, expected] : cases) {
     EXPECT_EQ(to_compact_text(parse_ok(input)), expected) << input;
