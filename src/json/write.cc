@@ -99,9 +99,15 @@ template <class Sink>
 void put_line(Sink& out, int level) {
   const std::size_t n = 1 + 2 * static_cast<std::size_t>(level);
   if constexpr (std::is_same_v<Sink, BufferSink>) {
-    // The prepared run is longer than any block copied from it.
+    // The prepared run is longer than any block copied from it, and the output keeps as much
+    // slack as the longest block.
     if (n <= 32) {
       std::memcpy(out.o, LINE_AND_INDENT.data(), 32);
+      out.o += n;
+      return;
+    }
+    if (n <= FLOAT_TEXT_ROOM) {
+      std::memcpy(out.o, LINE_AND_INDENT.data(), FLOAT_TEXT_ROOM);
       out.o += n;
       return;
     }
