@@ -149,7 +149,7 @@ void put_escaped_string(Sink& out, std::string_view s) {
   while (true) {
     unsigned high = 0;
     const char* q = json_detail::find_string_special(p, end, high);
-    out.put(p, static_cast<std::size_t>(q - p));
+    out.put_text(p, static_cast<std::size_t>(q - p));
     if (q == end) break;
     put_escape(out, static_cast<unsigned char>(*q));
     p = q + 1;
