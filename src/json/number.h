@@ -50,6 +50,11 @@ NumberScan scan_number_exactly(const char* p, const char* end);
 
 // The number of digits from q on, eight bytes at a time where the text has them.
 inline std::size_t digit_run(const char* q, const char* const end) {
+  const auto is_digit = [](char c) { return static_cast<unsigned char>(c - '0') < 10; };
+  // A lone digit first, by a branch: where it is the rule (arrays of zeros or flags) the branch
+  // is foreseen and the parse runs ahead, where the count below would put the length on the
+  // path to every later byte.
+  if (end - q >= 2 && is_digit(q[0]) && !is_digit(q[1])) return 1;
   const char* const start = q;
   while (end - q >= 8) {
     std::uint64_t v;
@@ -62,7 +67,7 @@ inline std::size_t digit_run(const char* q, const char* const end) {
     if (other != 0) return static_cast<std::size_t>(q - start) + std::countr_zero(other) / 8;
     q += 8;
   }
-  while (q < end && static_cast<unsigned char>(*q - '0') < 10) ++q;
+  while (q < end && is_digit(*q)) ++q;
   return static_cast<std::size_t>(q - start);
 }
 
