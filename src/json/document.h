@@ -4,9 +4,9 @@
 // the text, which must outlive the document. Objects whose keys arrived strictly ascending
 // are kept as they came; the others refer to a key order in a side array: the positions of
 // their members in text order, sorted by key, the last of equal keys only. Objects with the
-// same keys in the same order share one. A member whose key and value are written back exactly as
-// they stand in the text, with nothing between them but the colon, is one node. Freeing the
-// document is one release per array.
+// same keys in the same order share one. A member whose key and value are written back
+// exactly as they stand in the text, with nothing between them but the colon, is one node.
+// Freeing the document is one release per array.
 #include <cstddef>
 #include <cstdint>
 #include <memory_resource>

@@ -18,6 +18,7 @@ inline constexpr std::size_t FLOAT_TEXT_ROOM = 64;
 // A float given exactly by at most 15 significant digits and a small power of ten: its
 // conversion is one correctly rounded operation, so its shortest round-trip digits are its own
 // digits and its text needs no binary conversion at all.
+inline constexpr int SHORT_SIGNIFICAND_DIGITS = 15;
 inline constexpr std::uint64_t SHORT_SIGNIFICAND_LIMIT = 1'000'000'000'000'000;  // 10^15
 inline constexpr int SHORT_EXPONENT_LIMIT = 22;  // 10^22 is the largest exact power of ten
 
@@ -48,7 +49,8 @@ struct NumberScan {
 // p is at "-" or a digit, p < end. Every case by the full recipe.
 NumberScan scan_number_exactly(const char* p, const char* end);
 
-// The number of digits from q on, eight bytes at a time where the text has them.
+// The number of digits from q on, eight bytes at a time where the text has them (a branch per
+// digit would be missed wherever number lengths vary).
 inline std::size_t digit_run(const char* q, const char* const end) {
   const auto is_digit = [](char c) { return static_cast<unsigned char>(c - '0') < 10; };
   // A lone digit first, by a branch: where it is the rule (arrays of zeros or flags) the branch
@@ -106,14 +108,16 @@ inline NumberScan scan_number(const char* p, const char* const end) {
       (q < end && (*q == 'e' || *q == 'E'))) {
     return scan_number_exactly(p, end);
   }
-  // The significand must be nonzero and below 10^15: count its digits from the first nonzero.
+  // The significand must be nonzero and below 10^15: its digits from the first nonzero one.
   std::size_t significant = int_digits + fraction_digits;
   if (*digits == '0') {
     const char* first = fraction;
     while (first < q && *first == '0') ++first;
     significant = static_cast<std::size_t>(q - first);
   }
-  if (significant == 0 || significant > 15) return scan_number_exactly(p, end);
+  if (significant == 0 || significant > SHORT_SIGNIFICAND_DIGITS) {
+    return scan_number_exactly(p, end);
+  }
   scan.kind = NumberScan::Kind::ShortFloat;
   scan.exponent = -static_cast<std::int32_t>(fraction_digits);
   scan.end = q;

@@ -141,12 +141,10 @@ class JsonParser {
  private:
   struct Key {
     std::uint64_t prefix;
-    std::uint32_t node;
+    std::uint32_t offset;
     std::uint32_t length;
   };
-  std::string_view key_text(const Key& k) const {
-    return {begin_ + doc_.node(k.node).offset(), k.length};
-  }
+  std::string_view key_text(const Key& k) const { return {begin_ + k.offset, k.length}; }
   // The last two kinds of unsorted object closed at one depth: their keys and the order they
   // sorted into. Objects at one depth of a response mostly share their keys, or alternate
   // between two sets (UI elements with and without an optional member), so most sorts become
@@ -472,7 +470,7 @@ void JsonParser::close_array() {
   if (end != open.node + 1) indent_extra_ += 1 + 2 * static_cast<std::size_t>(depth_);
 }
 
-// Keeps track of whether the open object's keys still ascend; the key's node comes next.
+// Keeps track of whether the open object's keys still ascend.
 void JsonParser::note_key(const Scanned& key) {
   Open& open = open_[depth_ - 1];
   const std::string_view text(begin_ + key.offset, key.length);
@@ -483,7 +481,7 @@ void JsonParser::note_key(const Scanned& key) {
       open.ordered = true;
     }
   }
-  keys_.push_back(Key{prefix, doc_.node_count(), key.length});
+  keys_.push_back(Key{prefix, key.offset, key.length});
   indent_extra_ += 2 + 2 * static_cast<std::size_t>(depth_);
 }
 
