@@ -229,7 +229,9 @@ class JsonParser {
   JsonDocument doc_;
   json_detail::PodBuffer<Key> keys_;  // the keys of the open objects' members
   Open open_[MAX_OPEN];
-  Shapes shapes_[MAX_OPEN];
+  // Grown to the depths that need it: set up in full, the table would cost a small response
+  // more than its whole parse (tens of kilobytes of fresh stack).
+  std::vector<Shapes> shapes_;
   int depth_ = 0;
   std::size_t float_extra_ = 0;
   std::size_t indent_extra_ = 0;
@@ -586,6 +588,7 @@ void JsonParser::close_object() {
   if (open.ordered) {
     const auto n = static_cast<std::uint32_t>(keys_.size() - open.key_base);
     const Key* keys = keys_.data() + open.key_base;
+    if (shapes_.size() <= static_cast<std::size_t>(depth_)) shapes_.resize(depth_ + 1);
     Shapes& shapes = shapes_[depth_];
     if (!same_keys(shapes.shape[shapes.recent], keys, n)) shapes.recent ^= 1u;
     Shape& shape = shapes.shape[shapes.recent];
