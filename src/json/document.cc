@@ -15,9 +15,16 @@ JsonValue short_float_value(const json_detail::ShortFloatParts& parts) {
   return JsonValue::from_double(parts.negative ? -f : f);
 }
 
-// A number that is written back as its text: an integer, or a float already in its written form.
-JsonValue number_value(JsonDocument::Tag tag, std::string_view text) {
+// A value that is written back as its text: a literal, an integer, or a float already in its
+// written form.
+JsonValue text_value(JsonDocument::Tag tag, std::string_view text) {
   switch (tag) {
+    case JsonDocument::Tag::Null:
+      return nullptr;
+    case JsonDocument::Tag::True:
+      return true;
+    case JsonDocument::Tag::False:
+      return false;
     case JsonDocument::Tag::Unsigned: {
       std::uint64_t v = 0;
       std::from_chars(text.data(), text.data() + text.size(), v);
@@ -77,33 +84,21 @@ JsonDocument::Tag JsonDocument::member_value_tag(std::uint32_t m) const {
 JsonValue JsonDocument::member_value(std::uint32_t m) const {
   if (nodes_[m].tag() != Tag::Member) return value_at(m + 1);
   const std::string_view text = member_value_text(m);
-  switch (const Tag tag = member_value_tag(m)) {
-    case Tag::String:
-      return JsonValue(text.substr(1, text.size() - 2));
-    case Tag::True:
-      return true;
-    case Tag::False:
-      return false;
-    case Tag::Null:
-      return nullptr;
-    default:
-      return number_value(tag, text);
-  }
+  const Tag tag = member_value_tag(m);
+  if (tag == Tag::String) return JsonValue(text.substr(1, text.size() - 2));
+  return text_value(tag, text);
 }
 
 JsonValue JsonDocument::value_at(std::uint32_t i) const {
   const Node& n = nodes_[i];
   switch (n.tag()) {
     case Tag::Null:
-      return nullptr;
     case Tag::True:
-      return true;
     case Tag::False:
-      return false;
     case Tag::Unsigned:
     case Tag::Negative:
     case Tag::PlainFloat:
-      return number_value(n.tag(), text_at(i));
+      return text_value(n.tag(), text_at(i));
     case Tag::Zero:
       return JsonValue::from_double(0.0);
     case Tag::NegativeZero:
