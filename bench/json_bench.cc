@@ -153,9 +153,9 @@ void BM_RenderDocument(benchmark::State& state) {
   const vtm::JsonDocument document = vtm::parse_document(work).value();
   std::size_t bytes = 0;
   for (auto _ : state) {
-    const vtm::DocumentText out = vtm::render_document(document, Compact, true);
-    bytes = out.size();
-    benchmark::DoNotOptimize(out.buffer.data());
+    const vtm::Result<vtm::DocumentText> out = vtm::render_document(document, Compact, true);
+    bytes = out.value().size();
+    benchmark::DoNotOptimize(out.value().buffer.data());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
   state.SetLabel(payload_name(static_cast<int>(state.range(0))));

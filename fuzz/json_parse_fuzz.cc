@@ -180,9 +180,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const vtm::Result<vtm::JsonDocument> document = vtm::parse_document(text);
   if (!document.ok()) fail();
   for (const bool compact_form : {true, false}) {
-    const vtm::DocumentText rendered = vtm::render_document(document.value(), compact_form, true);
-    if (rendered.size() > rendered.buffer.capacity() + text.size()) fail();
-    if (rendered.joined() != (compact_form ? compact : indented) + '\n') fail();
+    const vtm::Result<vtm::DocumentText> rendered =
+        vtm::render_document(document.value(), compact_form, true);
+    if (!rendered.ok()) fail();
+    std::string joined;
+    for (std::string_view piece : rendered.value().pieces) joined.append(piece);
+    // Within the bound the parser computed (borrowed pieces included), plus the line feed.
+    const std::size_t bound =
+        compact_form ? document.value().compact_bound() : document.value().indented_bound();
+    if (joined.size() > bound + 1) fail();
+    if (joined != (compact_form ? compact : indented) + '\n') fail();
   }
   if (compact.find('\n') != std::string::npos) fail();
   const vtm::Result<vtm::JsonValue> from_compact = vtm::parse_json(compact);

@@ -7,6 +7,9 @@
 
 namespace vtm {
 
+// Every response frame fits what a document's node offsets can address.
+static_assert(MAX_RESPONSE_FRAME_BYTES <= JsonDocument::MAX_TEXT_BYTES);
+
 Result<ControlResponse> exchange_over_stream(platform::ByteStream& stream,
                                              const JsonValue& request) {
   const std::string payload = encode_control_request(request);

@@ -59,20 +59,13 @@ std::optional<std::uint32_t> JsonDocument::find_root_member(std::string_view key
 }
 
 JsonDocument::Tag JsonDocument::member_value_tag(std::uint32_t m) const {
-  if (nodes_[m].tag() != Tag::Member) return nodes_[m + 1].tag();
-  // Only values written back as their text are kept in a Member node.
-  const std::string_view text = member_value_text(m);
-  switch (text[0]) {
-    case '"':
-      return Tag::String;
-    case 't':
-      return Tag::True;
-    case 'f':
-      return Tag::False;
-    case 'n':
-      return Tag::Null;
-    default:
-      break;
+  if (nodes_[m].tag() != Tag::Pair) return nodes_[m + 1].tag();
+  // Only values written back as their text are kept in a Pair node: a plain string, a
+  // literal, an integer or a plain float.
+  const std::string_view text = pair_value_text(m);
+  if (text[0] == '"') return Tag::String;
+  if (const json_detail::Literal* literal = json_detail::literal_starting_with(text[0])) {
+    return literal->tag;
   }
   using Kind = json_detail::NumberScan::Kind;
   const Kind kind = json_detail::scan_number(text.data(), text.data() + text.size()).kind;
@@ -82,8 +75,8 @@ JsonDocument::Tag JsonDocument::member_value_tag(std::uint32_t m) const {
 }
 
 JsonValue JsonDocument::member_value(std::uint32_t m) const {
-  if (nodes_[m].tag() != Tag::Member) return value_at(m + 1);
-  const std::string_view text = member_value_text(m);
+  if (nodes_[m].tag() != Tag::Pair) return value_at(m + 1);
+  const std::string_view text = pair_value_text(m);
   const Tag tag = member_value_tag(m);
   if (tag == Tag::String) return JsonValue(text.substr(1, text.size() - 2));
   return text_value(tag, text);
@@ -99,9 +92,9 @@ JsonValue JsonDocument::value_at(std::uint32_t i) const {
     case Tag::Negative:
     case Tag::PlainFloat:
       return text_value(n.tag(), text_at(i));
-    case Tag::Zero:
+    case Tag::FloatZero:
       return JsonValue::from_double(0.0);
-    case Tag::NegativeZero:
+    case Tag::NegativeFloatZero:
       return JsonValue::from_double(-0.0);
     case Tag::ShortFloat:
       return short_float_value(json_detail::unpack_short_float(payload_at(i + 1)));
@@ -117,7 +110,7 @@ JsonValue JsonDocument::value_at(std::uint32_t i) const {
     }
     case Tag::Object:
     case Tag::OrderedObject:
-    case Tag::Member:
+    case Tag::Pair:
       break;
   }
   std::vector<JsonMember> members;

@@ -6,8 +6,6 @@
 #include <cstring>
 #include <iterator>
 
-#include "json/key_order.h"
-
 namespace vtm {
 
 bool key_less(std::string_view a, std::string_view b) {
@@ -37,8 +35,6 @@ bool key_less(std::string_view a, std::string_view b) {
 
 namespace {
 
-using json_detail::key_equal;
-
 template <class Members>
 auto lower_bound_key(Members& members, std::string_view key) {
   return std::lower_bound(
@@ -50,7 +46,7 @@ auto lower_bound_key(Members& members, std::string_view key) {
 
 void JsonObject::insert(std::string key, JsonValue value) {
   auto it = lower_bound_key(members_, key);
-  if (it != members_.end() && key_equal(it->first, key)) {
+  if (it != members_.end() && it->first == key) {
     it->second = std::move(value);
     return;
   }
@@ -59,26 +55,14 @@ void JsonObject::insert(std::string key, JsonValue value) {
 
 const JsonValue* JsonObject::find(std::string_view key) const {
   auto it = lower_bound_key(members_, key);
-  if (it != members_.end() && key_equal(it->first, key)) return &it->second;
+  if (it != members_.end() && it->first == key) return &it->second;
   return nullptr;
 }
 
 JsonValue* JsonObject::find(std::string_view key) {
   auto it = lower_bound_key(members_, key);
-  if (it != members_.end() && key_equal(it->first, key)) return &it->second;
+  if (it != members_.end() && it->first == key) return &it->second;
   return nullptr;
-}
-
-JsonObject JsonObject::from_unsorted(std::vector<JsonMember> members) {
-  JsonObject object;
-  const auto n = static_cast<std::uint32_t>(members.size());
-  if (n == 0) return object;
-  const auto key_at = [&](std::uint32_t i) -> std::string_view { return members[i].first; };
-  object.members_.reserve(n);
-  // Of equal keys the last one in the given order wins.
-  json_detail::for_each_last_in_key_order(
-      n, key_at, [&](std::uint32_t i) { object.members_.push_back(std::move(members[i])); });
-  return object;
 }
 
 JsonObject JsonObject::from_sorted_unique(std::vector<JsonMember> members) {

@@ -29,9 +29,6 @@ class JsonObject {
   std::size_t size() const;
   bool empty() const;
 
-  // Takes members in any order (text order, say), sorts stably once and keeps the last of
-  // equal keys, which is cheaper than one sorted insertion per member.
-  static JsonObject from_unsorted(std::vector<JsonMember> members);
   // Adopts members already in key order with unique keys (the parser orders them itself
   // before building them, so each member is built in place once).
   static JsonObject from_sorted_unique(std::vector<JsonMember> members);

@@ -1,5 +1,5 @@
 #pragma once
-// Stable ordering of object members by key, shared by JsonObject::from_unsorted and the parser.
+// Stable ordering of an object's members by key, for the parser's key orders.
 #include <algorithm>
 #include <bit>
 #include <cstdint>
@@ -10,8 +10,6 @@
 #include "json/json_value.h"
 
 namespace vtm::json_detail {
-
-inline bool key_equal(std::string_view a, std::string_view b) { return a == b; }
 
 // The first eight bytes of a key as a big-endian number, zero-padded: when two prefixes
 // differ they order the keys as key_less does (a key that ends early has a zero where the
@@ -30,9 +28,6 @@ inline std::uint64_t key_prefix(std::string_view key, const char* readable_end) 
   }
   return v;
 }
-inline std::uint64_t key_prefix(std::string_view key) {
-  return key_prefix(key, key.data() + key.size());
-}
 
 inline bool key_less_by_prefix(std::uint64_t pa, std::string_view a, std::uint64_t pb,
                                std::string_view b) {
@@ -50,10 +45,12 @@ void for_each_last_in_key_order(std::uint32_t n, const KeyAt& key_at, const Pref
     std::uint64_t prefix;
     std::uint32_t index;
   };
-  Entry small[32];
+  // Up to this many, insertion sort on the stack; more, a stable sort on the heap.
+  constexpr std::uint32_t INSERTION_MAX = 32;
+  Entry small[INSERTION_MAX];
   std::vector<Entry> large;
   Entry* entries = small;
-  if (n > 32) {
+  if (n > INSERTION_MAX) {
     large.resize(n);
     entries = large.data();
   }
@@ -62,7 +59,7 @@ void for_each_last_in_key_order(std::uint32_t n, const KeyAt& key_at, const Pref
     if (a.prefix != b.prefix) return a.prefix < b.prefix;
     return key_less(key_at(a.index), key_at(b.index));
   };
-  if (n > 32) {
+  if (n > INSERTION_MAX) {
     std::stable_sort(entries, entries + n, less);
   } else {
     for (std::uint32_t i = 1; i < n; ++i) {
@@ -77,16 +74,11 @@ void for_each_last_in_key_order(std::uint32_t n, const KeyAt& key_at, const Pref
   }
   for (std::uint32_t i = 0; i < n; ++i) {
     if (i + 1 < n && entries[i].prefix == entries[i + 1].prefix &&
-        key_equal(key_at(entries[i].index), key_at(entries[i + 1].index))) {
+        key_at(entries[i].index) == key_at(entries[i + 1].index)) {
       continue;
     }
     keep(entries[i].index);
   }
-}
-template <class KeyAt, class Keep>
-void for_each_last_in_key_order(std::uint32_t n, const KeyAt& key_at, const Keep& keep) {
-  for_each_last_in_key_order(
-      n, key_at, [&](std::uint32_t i) { return key_prefix(key_at(i)); }, keep);
 }
 
 }  // namespace vtm::json_detail

@@ -42,8 +42,6 @@ constexpr std::uint64_t U64_MAX = std::numeric_limits<std::uint64_t>::max();
 constexpr std::int64_t I32_MIN = std::numeric_limits<std::int32_t>::min();
 constexpr std::int64_t I32_MAX = std::numeric_limits<std::int32_t>::max();
 
-bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
-
 // Whether significand * 10 + digit still fits in 64 bits.
 bool fits_one_more(std::uint64_t significand, std::uint64_t digit) {
   return significand < U64_MAX / 10 || (significand == U64_MAX / 10 && digit <= U64_MAX % 10);
@@ -59,7 +57,7 @@ NumberScan failed(NumberScan::Error error, const char* at) {
 
 NumberScan zero(bool negative, const char* end) {
   NumberScan scan;
-  scan.kind = NumberScan::Kind::Zero;
+  scan.kind = NumberScan::Kind::FloatZero;
   scan.negative = negative;
   scan.end = end;
   return scan;

@@ -2,18 +2,17 @@
 // Number text in both directions: reading the JSON number grammar into one of the held
 // representations (by the fixed lossy float recipe), and writing floats in the fixed/exponent
 // layout. Writing works into caller-sized buffers: the text is at most FLOAT_TEXT_MAX bytes,
-// and the writers need FLOAT_TEXT_ROOM bytes of room (they copy in fixed-size blocks).
+// and the writers need FLOAT_TEXT_ROOM bytes of room (they copy in fixed-size blocks; both in
+// limits.h).
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
 
-namespace vtm::json_detail {
+#include "json/limits.h"
 
-// "-1.2345678901234567e-308": sign, 17 digits, point, marker, sign, three exponent digits.
-inline constexpr std::size_t FLOAT_TEXT_MAX = 24;
-inline constexpr std::size_t FLOAT_TEXT_ROOM = 64;
+namespace vtm::json_detail {
 
 // A float given exactly by at most 15 significant digits and a small power of ten: its
 // conversion is one correctly rounded operation, so its shortest round-trip digits are its own
@@ -22,11 +21,15 @@ inline constexpr int SHORT_SIGNIFICAND_DIGITS = 15;
 inline constexpr std::uint64_t SHORT_SIGNIFICAND_LIMIT = 1'000'000'000'000'000;  // 10^15
 inline constexpr int SHORT_EXPONENT_LIMIT = 22;  // 10^22 is the largest exact power of ten
 
+// The quick road reads at most this many digits in all: any 19 digits fit in 64 bits.
+inline constexpr std::size_t QUICK_DIGITS_MAX = 19;
+static_assert(9'999'999'999'999'999'999u <= ~std::uint64_t{0});
+
 struct NumberScan {
   enum class Kind : std::uint8_t {
     Unsigned,    // value: the integer; its text is canonical
     Negative,    // value: the integer as two's complement; its text is canonical
-    Zero,        // a float zero; negative says which
+    FloatZero,   // a float zero; negative says which (integer 0 is Unsigned)
     ShortFloat,  // value: significand (nonzero, below 10^15), exponent within +-22
     Float,       // value: the bits of the double
     Error,
@@ -46,13 +49,14 @@ struct NumberScan {
   const char* end = nullptr;
 };
 
+inline bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+
 // p is at "-" or a digit, p < end. Every case by the full recipe.
 NumberScan scan_number_exactly(const char* p, const char* end);
 
 // The number of digits from q on, eight bytes at a time where the text has them (a branch per
 // digit would be missed wherever number lengths vary).
 inline std::size_t digit_run(const char* q, const char* const end) {
-  const auto is_digit = [](char c) { return static_cast<unsigned char>(c - '0') < 10; };
   // A lone digit first, by a branch: where it is the rule (arrays of zeros or flags) the branch
   // is foreseen and the parse runs ahead, where the count below would put the length on the
   // path to every later byte.
@@ -73,9 +77,9 @@ inline std::size_t digit_run(const char* q, const char* const end) {
   return static_cast<std::size_t>(q - start);
 }
 
-// The same, with a quick road for the numbers that dominate real documents: at most 19
-// digits in all and no exponent part. The quick road only measures and classifies; the value
-// is read when a caller needs it (scanned_value).
+// The same, with a quick road for the numbers that dominate real documents: at most
+// QUICK_DIGITS_MAX digits in all and no exponent part. The quick road only measures and classifies;
+// the value is read when a caller needs it (scanned_value).
 inline NumberScan scan_number(const char* p, const char* const end) {
   const char* q = p;
   NumberScan scan;
@@ -85,7 +89,7 @@ inline NumberScan scan_number(const char* p, const char* const end) {
   const std::size_t int_digits = digit_run(q, end);
   q += int_digits;
   // A leading zero must stand alone; anything unusual goes the full way.
-  if (int_digits == 0 || int_digits > 19 || (*digits == '0' && int_digits > 1)) {
+  if (int_digits == 0 || int_digits > QUICK_DIGITS_MAX || (*digits == '0' && int_digits > 1)) {
     return scan_number_exactly(p, end);
   }
   scan.valued = false;
@@ -96,7 +100,7 @@ inline NumberScan scan_number(const char* p, const char* const end) {
       return scan;
     }
     // "-0" is a float zero, and only 19 digits can pass the most negative integer.
-    if (*digits == '0' || int_digits == 19) return scan_number_exactly(p, end);
+    if (*digits == '0' || int_digits == QUICK_DIGITS_MAX) return scan_number_exactly(p, end);
     scan.kind = NumberScan::Kind::Negative;
     return scan;
   }
@@ -104,7 +108,7 @@ inline NumberScan scan_number(const char* p, const char* const end) {
   const char* const fraction = ++q;
   const std::size_t fraction_digits = digit_run(q, end);
   q += fraction_digits;
-  if (fraction_digits == 0 || int_digits + fraction_digits > 19 ||
+  if (fraction_digits == 0 || int_digits + fraction_digits > QUICK_DIGITS_MAX ||
       (q < end && (*q == 'e' || *q == 'E'))) {
     return scan_number_exactly(p, end);
   }
@@ -134,7 +138,7 @@ inline NumberScan scan_number(const char* p, const char* const end) {
 // float's significand, or a float's bits.
 inline std::uint64_t scanned_value(const char* p, const NumberScan& scan) {
   if (scan.valued) return scan.value;
-  // The quick road's digits: at most 19, so they fit.
+  // The quick road's digits: at most QUICK_DIGITS_MAX, so they fit.
   std::uint64_t v = 0;
   for (const char* q = p + (scan.negative ? 1 : 0); q < scan.end; ++q) {
     if (*q != '.') v = v * 10 + static_cast<unsigned>(*q - '0');
@@ -157,15 +161,26 @@ struct ShortFloatParts {
   std::int32_t exponent;
   bool negative;
 };
+inline constexpr unsigned SHORT_SIGNIFICAND_BITS = 50;
+inline constexpr unsigned SHORT_EXPONENT_BITS = 6;
+inline constexpr unsigned SHORT_SIGN_SHIFT = SHORT_SIGNIFICAND_BITS + SHORT_EXPONENT_BITS;
+static_assert(SHORT_SIGNIFICAND_LIMIT <= std::uint64_t{1} << SHORT_SIGNIFICAND_BITS,
+              "every short significand fits its bits");
+static_assert(2 * SHORT_EXPONENT_LIMIT < 1 << SHORT_EXPONENT_BITS,
+              "every short exponent, offset by the limit, fits its bits");
+static_assert(SHORT_SIGN_SHIFT < 64);
 inline std::uint64_t pack_short_float(const ShortFloatParts& parts) {
   return parts.significand |
-         (static_cast<std::uint64_t>(parts.exponent + SHORT_EXPONENT_LIMIT) << 50) |
-         (std::uint64_t{parts.negative} << 56);
+         (static_cast<std::uint64_t>(parts.exponent + SHORT_EXPONENT_LIMIT)
+          << SHORT_SIGNIFICAND_BITS) |
+         (std::uint64_t{parts.negative} << SHORT_SIGN_SHIFT);
 }
 inline ShortFloatParts unpack_short_float(std::uint64_t packed) {
-  return {packed & ((std::uint64_t{1} << 50) - 1),
-          static_cast<std::int32_t>((packed >> 50) & 0x3F) - SHORT_EXPONENT_LIMIT,
-          (packed >> 56) != 0};
+  constexpr std::uint64_t EXPONENT_MASK = (std::uint64_t{1} << SHORT_EXPONENT_BITS) - 1;
+  return {packed & ((std::uint64_t{1} << SHORT_SIGNIFICAND_BITS) - 1),
+          static_cast<std::int32_t>((packed >> SHORT_SIGNIFICAND_BITS) & EXPONENT_MASK) -
+              SHORT_EXPONENT_LIMIT,
+          (packed >> SHORT_SIGN_SHIFT) != 0};
 }
 
 // The text of a ShortFloat straight from its digits.

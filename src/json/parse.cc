@@ -1,12 +1,25 @@
+// The parser: one forward pass over the text that writes the document's nodes as it goes and
+// sizes its written forms (README.md beside this file holds the formats). In reading order:
+//   errors      the messages, and the position rule (at fail())
+//   JsonParser  its state: open containers, the keys of open objects, remembered shapes
+//   failure     turning an error into "message at line L column C"
+//   strings     plain runs, escapes resolved in place, \u escapes
+//   scalars     literals and numbers
+//   containers  opening and closing; an ordered object's key order and its shape
+//   members     a key and its value: one Pair node where the text allows
+//   run         the state machine: a value, a member, what follows a value
+//   entry points
 #include "json/parse.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "json/key_order.h"
+#include "json/limits.h"
 #include "json/number.h"
 #include "json/string_scan.h"
 #include "text/utf8.h"
@@ -84,14 +97,14 @@ const char* message_of(ParseError e) {
   return "";
 }
 
-// Nesting: the counter starts at 128 and an opening bracket that brings it to 0 fails, so at
-// most 127 containers are open at once.
-constexpr int MAX_OPEN = 127;
-
 using Tag = JsonDocument::Tag;
 using Node = JsonDocument::Node;
 
-bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10; }
+// What the indented form adds to each member beyond its line: the space after the colon.
+constexpr std::size_t COLON_EXTRA =
+    json_detail::INDENTED_COLON.size() - json_detail::COMPACT_COLON.size();
+
+using json_detail::is_digit;
 
 bool is_space(char c) {
   const auto u = static_cast<unsigned char>(c);
@@ -129,6 +142,8 @@ class JsonParser {
       : begin_(text.data()), p_(text.data()), end_(text.data() + text.size()) {
     doc_.text_ = begin_;
     doc_.text_end_ = end_;
+    // Values take at least two bytes each, counting the comma or colon after them, so this
+    // many nodes are rarely outgrown; a float's payload node is the exception.
     doc_.nodes_ = json_detail::PodBuffer<Node>(memory, text.size() / 2 + 2);
     // Key orders are shared by objects alike, so they are few: the array starts small (a large
     // reservation would be touched a large page at a time).
@@ -139,6 +154,14 @@ class JsonParser {
   Result<JsonDocument> run();
 
  private:
+  // What the text must hold next. After a value, the innermost open container decides.
+  enum class State { Value, Key, AfterValue, Failed };
+  // The steps stay in run()'s loop, as they were written there.
+  [[gnu::always_inline]] inline State read_value();
+  [[gnu::always_inline]] inline State open(bool is_object);
+  [[gnu::always_inline]] inline State after_element();
+  [[gnu::always_inline]] inline State after_member();
+  Result<JsonDocument> finish();
   struct Key {
     std::uint64_t prefix;
     std::uint32_t offset;
@@ -168,12 +191,20 @@ class JsonParser {
     bool ordered;  // keys not strictly ascending: sort when it closes
   };
 
+  // Every error's position is one past the offending byte (a byte that cannot start or go on
+  // with what is being read), or the end of the text when it ended too soon; the message counts
+  // lines and columns up to there.
   bool fail(ParseError e, const char* at) {
     error_ = e;
     error_at_ = at;
     return false;
   }
   bool fail_eof(ParseError e) { return fail(e, end_); }
+  State failed(ParseError e, const char* at) {
+    fail(e, at);
+    return State::Failed;
+  }
+  State failed_eof(ParseError e) { return failed(e, end_); }
   Failure failure() const;
   Failure error(ParseError e, const char* at) {
     fail(e, at);
@@ -185,13 +216,9 @@ class JsonParser {
   }
   std::uint32_t offset_of(const char* p) const { return static_cast<std::uint32_t>(p - begin_); }
   void put(Tag tag, const char* at, std::uint32_t aux) {
-    *doc_.nodes_.extend(1) =
-        Node{(static_cast<std::uint32_t>(tag) << JsonDocument::OFFSET_BITS) | offset_of(at), aux};
+    *doc_.nodes_.extend(1) = Node(tag, offset_of(at), aux);
   }
-  void put_payload(std::uint64_t payload) {
-    *doc_.nodes_.extend(1) =
-        Node{static_cast<std::uint32_t>(payload), static_cast<std::uint32_t>(payload >> 32)};
-  }
+  void put_payload(std::uint64_t payload) { *doc_.nodes_.extend(1) = Node::payload(payload); }
 
   // A string read from the text: where its content starts, its length once resolved, and
   // whether it had escapes.
@@ -213,7 +240,7 @@ class JsonParser {
   bool read_hex4(const char*& p, std::uint32_t& value);
   bool parse_number();
   [[gnu::always_inline]] inline void put_number(const json_detail::NumberScan& n);
-  bool parse_literal(const char* literal, std::size_t length);
+  bool parse_literal(const json_detail::Literal& literal);
   bool parse_member(bool& value_read);
   bool open_container(bool is_object);
   void close_array();
@@ -228,7 +255,7 @@ class JsonParser {
 
   JsonDocument doc_;
   json_detail::PodBuffer<Key> keys_;  // the keys of the open objects' members
-  Open open_[MAX_OPEN];
+  Open open_[json_detail::MAX_DEPTH];
   // Grown to the depths that need it: set up in full, the table would cost a small response
   // more than its whole parse (tens of kilobytes of fresh stack).
   std::vector<Shapes> shapes_;
@@ -396,14 +423,14 @@ bool JsonParser::parse_unicode_escape(const char*& r, char*& w) {
   return true;
 }
 
-// p_ is at the first byte of the literal, which the caller has matched.
-bool JsonParser::parse_literal(const char* literal, std::size_t length) {
-  for (std::size_t i = 1; i < length; ++i) {
+// p_ is at the first byte of the literal, which the caller has matched; moves past the rest.
+bool JsonParser::parse_literal(const json_detail::Literal& literal) {
+  for (std::size_t i = 1; i < literal.text.size(); ++i) {
     const char* q = p_ + i;
     if (q == end_) return fail_eof(ParseError::EofWhileParsingValue);
-    if (*q != literal[i]) return fail(ParseError::ExpectedIdent, q + 1);
+    if (*q != literal.text[i]) return fail(ParseError::ExpectedIdent, q + 1);
   }
-  p_ += length;
+  p_ += literal.text.size();
   return true;
 }
 
@@ -416,9 +443,10 @@ bool JsonParser::parse_number() {
   return true;
 }
 
-// p_ is at the number that n scanned.
+// p_ is at the number that n scanned, which did not fail.
 void JsonParser::put_number(const json_detail::NumberScan& n) {
   using Kind = json_detail::NumberScan::Kind;
+  assert(n.kind != Kind::Error);
   const auto length = static_cast<std::uint32_t>(n.end - p_);
   switch (n.kind) {
     case Kind::Unsigned:
@@ -427,8 +455,8 @@ void JsonParser::put_number(const json_detail::NumberScan& n) {
     case Kind::Negative:
       put(Tag::Negative, p_, length);
       break;
-    case Kind::Zero:
-      put(n.negative ? Tag::NegativeZero : Tag::Zero, p_, length);
+    case Kind::FloatZero:
+      put(n.negative ? Tag::NegativeFloatZero : Tag::FloatZero, p_, length);
       break;
     case Kind::ShortFloat:
       if (n.plain) {
@@ -440,8 +468,7 @@ void JsonParser::put_number(const json_detail::NumberScan& n) {
       put_payload(json_detail::pack_short_float(
           {json_detail::scanned_value(p_, n), n.exponent, n.negative}));
       break;
-    case Kind::Float:
-    case Kind::Error:
+    default:  // Kind::Float: callers stop at a scan that failed
       put(Tag::Float, p_, length);
       put_payload(n.value);
       break;
@@ -457,7 +484,7 @@ void JsonParser::put_number(const json_detail::NumberScan& n) {
 
 // p_ is at the opening bracket.
 bool JsonParser::open_container(bool is_object) {
-  if (depth_ == MAX_OPEN) return fail(ParseError::RecursionLimitExceeded, p_ + 1);
+  if (depth_ == json_detail::MAX_DEPTH) return fail(ParseError::RecursionLimitExceeded, p_ + 1);
   open_[depth_++] =
       Open{doc_.node_count(), static_cast<std::uint32_t>(keys_.size()), is_object, false};
   put(is_object ? Tag::Object : Tag::Array, p_, 0);
@@ -469,7 +496,7 @@ void JsonParser::close_array() {
   const Open& open = open_[--depth_];
   const std::uint32_t end = doc_.node_count();
   doc_.nodes_[open.node].aux = end;
-  if (end != open.node + 1) indent_extra_ += 1 + 2 * static_cast<std::size_t>(depth_);
+  if (end != open.node + 1) indent_extra_ += json_detail::line_bytes(depth_);
 }
 
 // Keeps track of whether the open object's keys still ascend.
@@ -484,7 +511,7 @@ void JsonParser::note_key(const Scanned& key) {
     }
   }
   keys_.push_back(Key{prefix, key.offset, key.length});
-  indent_extra_ += 2 + 2 * static_cast<std::size_t>(depth_);
+  indent_extra_ += json_detail::line_bytes(depth_) + COLON_EXTRA;
 }
 
 bool JsonParser::same_keys(const Shape& shape, const Key* keys, std::uint32_t n) const {
@@ -504,7 +531,7 @@ bool JsonParser::same_keys(const Shape& shape, const Key* keys, std::uint32_t n)
 
 // p_ is just past a key's opening quotation mark. Reads the key, its colon and, when it follows
 // the colon at once, a scalar value; `value_read` tells which. A plain key and a value that goes
-// out as its text become one Member node.
+// out as its text become one Pair node.
 bool JsonParser::parse_member(bool& value_read) {
   value_read = false;
   Scanned key;
@@ -514,9 +541,9 @@ bool JsonParser::parse_member(bool& value_read) {
   skip_space();
   if (p_ == end_) return fail_eof(ParseError::EofWhileParsingObject);
   if (*p_ != ':') return fail(ParseError::ExpectedColon, p_ + 1);
-  // A Member's value stands right after its key's colon.
+  // A Pair's value stands right after its key's colon.
   const bool joinable =
-      p_ == key_end && key.tag == Tag::String && key.length <= JsonDocument::MEMBER_MAX_LENGTH;
+      p_ == key_end && key.tag == Tag::String && key.length <= JsonDocument::PAIR_MAX_LENGTH;
   ++p_;
   if (!joinable || p_ == end_) {
     put(key);
@@ -525,39 +552,29 @@ bool JsonParser::parse_member(bool& value_read) {
   char* const value = p_;
   const auto as_member = [&] {
     const auto length = static_cast<std::uint32_t>(p_ - value);
-    if (length > JsonDocument::MEMBER_MAX_LENGTH) return false;
-    put(Tag::Member, begin_ + key.offset, key.length | length << JsonDocument::MEMBER_KEY_BITS);
+    if (length > JsonDocument::PAIR_MAX_LENGTH) return false;
+    put(Tag::Pair, begin_ + key.offset, key.length | length << JsonDocument::PAIR_KEY_BITS);
     return true;
   };
-  const auto literal = [&](const char* text, std::size_t length, Tag tag) {
-    if (!parse_literal(text, length)) return false;
+  if (*value == '"') {
+    ++p_;
+    Scanned s;
+    if (!scan_string(s)) return false;
+    value_read = true;
+    if (s.tag != Tag::String || !as_member()) {
+      put(key);
+      put(s);
+    }
+    return true;
+  }
+  if (const json_detail::Literal* literal = json_detail::literal_starting_with(*value)) {
+    if (!parse_literal(*literal)) return false;
     value_read = true;
     if (!as_member()) {
       put(key);
-      put(tag, value, static_cast<std::uint32_t>(length));
+      put(literal->tag, value, static_cast<std::uint32_t>(literal->text.size()));
     }
     return true;
-  };
-  switch (*value) {
-    case '"': {
-      ++p_;
-      Scanned s;
-      if (!scan_string(s)) return false;
-      value_read = true;
-      if (s.tag != Tag::String || !as_member()) {
-        put(key);
-        put(s);
-      }
-      return true;
-    }
-    case 't':
-      return literal("true", 4, Tag::True);
-    case 'f':
-      return literal("false", 5, Tag::False);
-    case 'n':
-      return literal("null", 4, Tag::Null);
-    default:
-      break;
   }
   if (*value != '-' && !is_digit(*value)) {
     put(key);
@@ -583,7 +600,7 @@ void JsonParser::close_object() {
   const Open& open = open_[--depth_];
   const std::uint32_t end = doc_.node_count();
   Node& node = doc_.nodes_[open.node];
-  if (end != open.node + 1) indent_extra_ += 1 + 2 * static_cast<std::size_t>(depth_);
+  if (end != open.node + 1) indent_extra_ += json_detail::line_bytes(depth_);
   node.aux = end;
   if (open.ordered) {
     const auto n = static_cast<std::uint32_t>(keys_.size() - open.key_base);
@@ -611,76 +628,21 @@ void JsonParser::close_object() {
         shape.count = n;
       }
     }
-    node.head =
-        (static_cast<std::uint32_t>(Tag::OrderedObject) << JsonDocument::OFFSET_BITS) | shape.order;
+    node = Node(Tag::OrderedObject, shape.order, end);
   }
   keys_.resize_down(open.key_base);
 }
 
+// A small state machine instead of recursion: the only stack is open_, bounded by the nesting
+// limit. Each step reads what its state expects and names the next state; Failed means fail()
+// has recorded the error.
 Result<JsonDocument> JsonParser::run() {
-  // A small state machine instead of recursion: the only stack is open_, bounded by the
-  // nesting limit. Each state either moves on or records an error and stops.
-  enum class State { Value, Key, AfterValue };
   State state = State::Value;
   while (true) {
     switch (state) {
-      case State::Value: {
-        skip_space();
-        if (p_ == end_) return error(ParseError::EofWhileParsingValue, end_);
-        const char c = *p_;
-        if (depth_ != 0 && !open_[depth_ - 1].is_object) {
-          indent_extra_ += 1 + 2 * static_cast<std::size_t>(depth_);
-        }
-        if (c == '"') {
-          ++p_;
-          if (!parse_string()) return failure();
-          state = State::AfterValue;
-        } else if (c == '-' || is_digit(c)) {
-          if (!parse_number()) return failure();
-          state = State::AfterValue;
-        } else if (c == '[' || c == '{') {
-          const bool is_object = c == '{';
-          if (!open_container(is_object)) return failure();
-          skip_space();
-          if (p_ == end_) {
-            return error(
-                is_object ? ParseError::EofWhileParsingObject : ParseError::EofWhileParsingList,
-                end_);
-          }
-          if (!is_object) {
-            if (*p_ == ']') {
-              ++p_;
-              close_array();
-              state = State::AfterValue;
-            }
-            // Otherwise the first element follows, whatever byte comes.
-          } else if (*p_ == '}') {
-            ++p_;
-            close_object();
-            state = State::AfterValue;
-          } else if (*p_ == '"') {
-            ++p_;
-            state = State::Key;
-          } else {
-            return error(ParseError::KeyMustBeAString, p_ + 1);
-          }
-        } else if (c == 't') {
-          if (!parse_literal("true", 4)) return failure();
-          put(Tag::True, p_ - 4, 4);
-          state = State::AfterValue;
-        } else if (c == 'f') {
-          if (!parse_literal("false", 5)) return failure();
-          put(Tag::False, p_ - 5, 5);
-          state = State::AfterValue;
-        } else if (c == 'n') {
-          if (!parse_literal("null", 4)) return failure();
-          put(Tag::Null, p_ - 4, 4);
-          state = State::AfterValue;
-        } else {
-          return error(ParseError::ExpectedValue, p_ + 1);
-        }
+      case State::Value:
+        state = read_value();
         break;
-      }
       case State::Key: {
         // p_ is just past the key's opening quotation mark.
         bool value_read;
@@ -688,51 +650,104 @@ Result<JsonDocument> JsonParser::run() {
         state = value_read ? State::AfterValue : State::Value;
         break;
       }
-      case State::AfterValue: {
-        skip_space();
-        if (depth_ == 0) {
-          if (p_ != end_) return error(ParseError::TrailingCharacters, p_ + 1);
-          doc_.compact_bound_ = static_cast<std::size_t>(end_ - begin_) + float_extra_;
-          doc_.indent_extra_ = indent_extra_;
-          return std::move(doc_);
-        }
-        if (!open_[depth_ - 1].is_object) {
-          if (p_ == end_) return error(ParseError::EofWhileParsingList, end_);
-          const char c = *p_++;
-          if (c == ',') {
-            skip_space();
-            if (p_ == end_) return error(ParseError::EofWhileParsingValue, end_);
-            if (*p_ == ']') return error(ParseError::TrailingComma, p_ + 1);
-            state = State::Value;
-          } else if (c == ']') {
-            close_array();
-          } else {
-            return error(ParseError::ExpectedListCommaOrEnd, p_);
-          }
-        } else {
-          if (p_ == end_) return error(ParseError::EofWhileParsingObject, end_);
-          const char c = *p_++;
-          if (c == ',') {
-            skip_space();
-            if (p_ == end_) return error(ParseError::EofWhileParsingValue, end_);
-            const char k = *p_++;
-            if (k == '"') {
-              state = State::Key;
-            } else if (k == '}') {
-              return error(ParseError::TrailingComma, p_);
-            } else {
-              return error(ParseError::KeyMustBeAString, p_);
-            }
-          } else if (c == '}') {
-            close_object();
-          } else {
-            return error(ParseError::ExpectedObjectCommaOrEnd, p_);
-          }
-        }
+      case State::AfterValue:
+        if (depth_ == 0) return finish();
+        state = open_[depth_ - 1].is_object ? after_member() : after_element();
         break;
-      }
+      case State::Failed:
+        return failure();
     }
   }
+}
+
+// Any value: a scalar is read whole, a container is opened.
+JsonParser::State JsonParser::read_value() {
+  skip_space();
+  if (p_ == end_) return failed_eof(ParseError::EofWhileParsingValue);
+  const char c = *p_;
+  if (depth_ != 0 && !open_[depth_ - 1].is_object) {
+    indent_extra_ += json_detail::line_bytes(depth_);
+  }
+  if (c == '"') {
+    ++p_;
+    return parse_string() ? State::AfterValue : State::Failed;
+  }
+  if (c == '-' || is_digit(c)) return parse_number() ? State::AfterValue : State::Failed;
+  if (c == '[' || c == '{') return open(c == '{');
+  if (const json_detail::Literal* literal = json_detail::literal_starting_with(c)) {
+    if (!parse_literal(*literal)) return State::Failed;
+    const auto length = static_cast<std::uint32_t>(literal->text.size());
+    put(literal->tag, p_ - length, length);
+    return State::AfterValue;
+  }
+  return failed(ParseError::ExpectedValue, p_ + 1);
+}
+
+// p_ is at an opening bracket: opens the container and reads up to its first content, or
+// closes it at once when it is empty.
+JsonParser::State JsonParser::open(bool is_object) {
+  if (!open_container(is_object)) return State::Failed;
+  skip_space();
+  if (p_ == end_) {
+    return failed_eof(is_object ? ParseError::EofWhileParsingObject
+                                : ParseError::EofWhileParsingList);
+  }
+  if (!is_object) {
+    if (*p_ != ']') return State::Value;  // the first element, whatever byte comes
+    ++p_;
+    close_array();
+    return State::AfterValue;
+  }
+  if (*p_ == '}') {
+    ++p_;
+    close_object();
+    return State::AfterValue;
+  }
+  if (*p_ != '"') return failed(ParseError::KeyMustBeAString, p_ + 1);
+  ++p_;
+  return State::Key;
+}
+
+// After an array's element: a comma and the next element, or the end of the array.
+JsonParser::State JsonParser::after_element() {
+  skip_space();
+  if (p_ == end_) return failed_eof(ParseError::EofWhileParsingList);
+  const char c = *p_++;
+  if (c == ']') {
+    close_array();
+    return State::AfterValue;
+  }
+  if (c != ',') return failed(ParseError::ExpectedListCommaOrEnd, p_);
+  skip_space();
+  if (p_ == end_) return failed_eof(ParseError::EofWhileParsingValue);
+  if (*p_ == ']') return failed(ParseError::TrailingComma, p_ + 1);
+  return State::Value;
+}
+
+// After an object's member: a comma and the next key, or the end of the object.
+JsonParser::State JsonParser::after_member() {
+  skip_space();
+  if (p_ == end_) return failed_eof(ParseError::EofWhileParsingObject);
+  const char c = *p_++;
+  if (c == '}') {
+    close_object();
+    return State::AfterValue;
+  }
+  if (c != ',') return failed(ParseError::ExpectedObjectCommaOrEnd, p_);
+  skip_space();
+  if (p_ == end_) return failed_eof(ParseError::EofWhileParsingValue);
+  const char k = *p_++;
+  if (k == '"') return State::Key;
+  return failed(k == '}' ? ParseError::TrailingComma : ParseError::KeyMustBeAString, p_);
+}
+
+// The root value is complete: only white space may follow it.
+Result<JsonDocument> JsonParser::finish() {
+  skip_space();
+  if (p_ != end_) return error(ParseError::TrailingCharacters, p_ + 1);
+  doc_.compact_bound_ = static_cast<std::size_t>(end_ - begin_) + float_extra_;
+  doc_.indent_extra_ = indent_extra_;
+  return std::move(doc_);
 }
 
 Result<JsonDocument> parse_document(std::span<char> text, std::pmr::memory_resource* memory) {

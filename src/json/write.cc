@@ -1,11 +1,25 @@
+// The writers: one walk over a value that writes its compact or indented form, over either
+// source (the owning tree or a parsed document) into either sink (a growing string or a buffer
+// sized from the document's bounds). In reading order:
+//   line feeds   the prepared run of a line feed and indentation
+//   sinks        StringSink, BufferSink (checks every write against the bound), the Sink concept
+//   scalars      escapes, strings, integers, floats
+//   sources      TreeSource, DocumentSource, the Source concept
+//   the walk     put_value: separators and indentation, written once for all four pairings
+//   entry points
 #include "json/write.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <charconv>
+#include <concepts>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <type_traits>
 
+#include "json/limits.h"
 #include "json/number.h"
 #include "json/string_scan.h"
 
@@ -13,21 +27,31 @@ namespace vtm {
 
 namespace {
 
+using json_detail::FLOAT_TEXT_MAX;
 using json_detail::FLOAT_TEXT_ROOM;
+using json_detail::line_bytes;
+using json_detail::OUTPUT_SLACK;
 
-// Line feeds and indentation come from one prepared run: a line feed, then the two spaces per
-// level that the deepest document needs.
-constexpr std::size_t MAX_LEVEL = 128;
+// Line feeds and indentation come from one prepared run: a line feed, then the spaces of the
+// deepest line a parsed document has (one level past its innermost container) and one more
+// level, so that a block copied from it for any such line stays inside it.
+constexpr std::size_t RUN_LEVELS = json_detail::MAX_DEPTH + 1;
 constexpr auto LINE_AND_INDENT = [] {
-  std::array<char, 1 + 2 * MAX_LEVEL> run{};
+  std::array<char, line_bytes(RUN_LEVELS)> run{};
   run[0] = '\n';
   for (std::size_t i = 1; i < run.size(); ++i) run[i] = ' ';
   return run;
 }();
+static_assert(LINE_AND_INDENT.size() >= OUTPUT_SLACK, "put_line copies blocks of the slack");
 
 // Plain strings at least this long are referenced where they lie rather than copied: a
 // screenshot's base64 text goes out straight from the response frame.
 constexpr std::size_t BORROW_MIN_BYTES = 64 * 1024;
+
+// A sink takes the written form in order. put: bytes of the writers' own (separators, escapes,
+// literals). put_text: bytes of the document's text, which may be read in whole blocks up to
+// the text's readable end. room(FLOAT_TEXT_ROOM) and commit(end): a float is written in place
+// and the sink moves to its end. plain_string: a string that needs no escaping, quoted.
 
 // Output into a std::string that grows as needed.
 struct StringSink {
@@ -49,15 +73,32 @@ struct StringSink {
   }
 };
 
-// Output into a buffer sized beforehand (with slack at its end), so no write checks for room.
+// Output into a buffer sized beforehand from the document's bound, with OUTPUT_SLACK bytes past
+// it. Every write first checks that its bytes stay within the bound; blocks copied from a
+// position within it overhang by at most the slack. A write that would go past the bound is
+// not made: the sink stops (limit drops to where it stands) and render_document fails.
 struct BufferSink {
   char* o;
+  char* limit;  // the bound's end
   char* piece_begin;
   std::vector<std::string_view>& pieces;
   const char* readable_end;  // of the document's text, for copies that read a whole block
+  bool exceeded = false;
+  char scratch[FLOAT_TEXT_ROOM] = {};  // where a float goes once the bound is exceeded
 
-  void put(char c) { *o++ = c; }
+  bool fits(std::size_t n) {
+    if (n <= static_cast<std::size_t>(limit - o)) [[likely]]
+      return true;
+    exceeded = true;
+    limit = o;
+    return false;
+  }
+  void put(char c) {
+    if (!fits(1)) return;
+    *o++ = c;
+  }
   void put(const char* p, std::size_t n) {
+    if (!fits(n)) return;
     std::memcpy(o, p, n);
     o += n;
   }
@@ -65,6 +106,7 @@ struct BufferSink {
   // one 16- or 32-byte block where the text has that many bytes to read; the output's slack
   // takes the overhang.
   void put_text(const char* p, std::size_t n) {
+    if (!fits(n)) return;
     if (n <= 16 && readable_end - p >= 16) {
       std::memcpy(o, p, 16);
     } else if (n <= 32 && readable_end - p >= 32) {
@@ -74,8 +116,17 @@ struct BufferSink {
     }
     o += n;
   }
-  char* room(std::size_t) { return o; }
-  void commit(char* end) { o = end; }
+  // A float's text is at most FLOAT_TEXT_MAX bytes, its blocks within the slack.
+  char* room(std::size_t) { return fits(FLOAT_TEXT_MAX) ? o : scratch; }
+  void commit(char* end) {
+    if (!exceeded) o = end;
+  }
+  // A line of indentation: one block from the prepared run where it covers the line.
+  void put_line(std::size_t n) {
+    if (!fits(n)) return;
+    std::memcpy(o, LINE_AND_INDENT.data(), n <= 32 ? 32 : OUTPUT_SLACK);
+    o += n;
+  }
   void plain_string(std::string_view text) {
     if (text.size() < BORROW_MIN_BYTES) {
       put('"');
@@ -95,28 +146,36 @@ struct BufferSink {
   }
 };
 
-template <class Sink>
-void put_line(Sink& out, int level) {
-  const std::size_t n = 1 + 2 * static_cast<std::size_t>(level);
-  if constexpr (std::is_same_v<Sink, BufferSink>) {
-    // The prepared run is longer than any block copied from it, and the output keeps as much
-    // slack as the longest block.
-    if (n <= 32) {
-      std::memcpy(out.o, LINE_AND_INDENT.data(), 32);
-      out.o += n;
-      return;
-    }
-    if (n <= FLOAT_TEXT_ROOM) {
-      std::memcpy(out.o, LINE_AND_INDENT.data(), FLOAT_TEXT_ROOM);
-      out.o += n;
-      return;
-    }
+template <class S>
+concept Sink = requires(S& s, const char* p, std::size_t n, char* end, std::string_view text) {
+  s.put('x');
+  s.put(p, n);
+  s.put_text(p, n);
+  { s.room(n) } -> std::same_as<char*>;
+  s.commit(end);
+  s.plain_string(text);
+};
+static_assert(Sink<StringSink> && Sink<BufferSink>);
+
+// A line feed and the indentation of `level`, at any depth (a tree built in code may be deeper
+// than a parsed document can be).
+template <Sink S>
+void put_line(S& out, int level) {
+  const std::size_t n = line_bytes(static_cast<std::size_t>(level));
+  if constexpr (std::is_same_v<S, BufferSink>) {
+    if (n <= OUTPUT_SLACK) return out.put_line(n);
   }
-  out.put(LINE_AND_INDENT.data(), n);
+  if (n <= LINE_AND_INDENT.size()) return out.put(LINE_AND_INDENT.data(), n);
+  out.put('\n');
+  for (std::size_t spaces = n - 1; spaces != 0;) {
+    const std::size_t chunk = std::min(spaces, LINE_AND_INDENT.size() - 1);
+    out.put(LINE_AND_INDENT.data() + 1, chunk);
+    spaces -= chunk;
+  }
 }
 
-template <class Sink>
-void put_escape(Sink& out, unsigned char c) {
+template <Sink S>
+void put_escape(S& out, unsigned char c) {
   switch (c) {
     case '"':
       return out.put("\\\"", 2);
@@ -141,8 +200,8 @@ void put_escape(Sink& out, unsigned char c) {
 }
 
 // Any string: runs that need no escaping go out in bulk.
-template <class Sink>
-void put_escaped_string(Sink& out, std::string_view s) {
+template <Sink S>
+void put_escaped_string(S& out, std::string_view s) {
   out.put('"');
   const char* p = s.data();
   const char* const end = p + s.size();
@@ -157,18 +216,24 @@ void put_escaped_string(Sink& out, std::string_view s) {
   out.put('"');
 }
 
-template <class Sink, class Int>
-void put_integer(Sink& out, Int v) {
+template <Sink S, class Int>
+void put_integer(S& out, Int v) {
   char buf[24];
   const auto r = std::to_chars(buf, buf + sizeof buf, v);
   out.put(buf, static_cast<std::size_t>(r.ptr - buf));
 }
 
-template <class Sink>
-void put_float(Sink& out, double v) {
+template <Sink S>
+void put_float(S& out, double v) {
   char* at = out.room(FLOAT_TEXT_ROOM);
   out.commit(json_detail::write_float_text(at, v));
 }
+
+// A source walks a value for the writer. Ref names a value, MemberRef an object's member.
+// is_array / is_object / is_empty classify a value; for_each_element and for_each_member call
+// back in written order (members by key, the last of equal keys only); put_whole_member writes
+// a member in one go when the source holds it as text (else false, and the walk writes
+// put_key, the colon and value_of); put_scalar writes any value that is no container.
 
 // The owning tree.
 struct TreeSource {
@@ -182,22 +247,22 @@ struct TreeSource {
   static void for_each_element(Ref v, F&& f) {
     for (const JsonValue& e : v->as_array()) f(&e);
   }
-  using Member = const JsonMember*;
+  using MemberRef = const JsonMember*;
   template <class F>
   static void for_each_member(Ref v, F&& f) {
     for (const JsonMember& m : v->as_object().members()) f(&m);
   }
-  template <bool Indent, class Sink>
-  static bool put_whole_member(Sink&, Member) {
+  template <bool Indent, Sink S>
+  static bool put_whole_member(S&, MemberRef) {
     return false;
   }
-  template <class Sink>
-  static void put_key(Sink& out, Member m) {
+  template <Sink S>
+  static void put_key(S& out, MemberRef m) {
     put_escaped_string(out, m->first);
   }
-  static Ref value_of(Member m) { return &m->second; }
-  template <class Sink>
-  static void put_scalar(Sink& out, Ref v) {
+  static Ref value_of(MemberRef m) { return &m->second; }
+  template <Sink S>
+  static void put_scalar(S& out, Ref v) {
     switch (v->kind()) {
       case JsonValue::Kind::Null:
         return out.put("null", 4);
@@ -234,39 +299,39 @@ struct DocumentSource {
   void for_each_element(Ref i, F&& f) const {
     doc.for_each_element(i, f);
   }
-  using Member = std::uint32_t;
+  using MemberRef = std::uint32_t;
   template <class F>
   void for_each_member(Ref i, F&& f) const {
     doc.for_each_member(i, f);
   }
-  // A Member node goes out as its text: in one run when compact.
-  template <bool Indent, class Sink>
-  bool put_whole_member(Sink& out, Member m) const {
-    if (doc.node(m).tag() != Tag::Member) return false;
+  // A Pair node goes out as its text: in one run when compact.
+  template <bool Indent, Sink S>
+  bool put_whole_member(S& out, MemberRef m) const {
+    if (doc.node(m).tag() != Tag::Pair) return false;
     if constexpr (Indent) {
       const std::string_view key = doc.key_at(m);
-      const std::string_view value = doc.member_value_text(m);
+      const std::string_view value = doc.pair_value_text(m);
       out.put_text(key.data() - 1, key.size() + 2);
-      out.put(": ", 2);
+      out.put(json_detail::INDENTED_COLON.data(), json_detail::INDENTED_COLON.size());
       out.put_text(value.data(), value.size());
     } else {
-      const std::string_view text = doc.member_text(m);
+      const std::string_view text = doc.pair_text(m);
       out.put_text(text.data(), text.size());
     }
     return true;
   }
-  template <class Sink>
-  void put_key(Sink& out, Member m) const {
+  template <Sink S>
+  void put_key(S& out, MemberRef m) const {
     put_string(out, m);
   }
-  static Ref value_of(Member m) { return m + 1; }
-  template <class Sink>
-  void put_string(Sink& out, Ref i) const {
+  static Ref value_of(MemberRef m) { return m + 1; }
+  template <Sink S>
+  void put_string(S& out, Ref i) const {
     if (doc.node(i).tag() == Tag::String) return out.plain_string(doc.text_at(i));
     put_escaped_string(out, doc.text_at(i));
   }
-  template <class Sink>
-  void put_scalar(Sink& out, Ref i) const {
+  template <Sink S>
+  void put_scalar(S& out, Ref i) const {
     switch (doc.node(i).tag()) {
       case Tag::Null:
         return out.put("null", 4);
@@ -280,9 +345,9 @@ struct DocumentSource {
         const std::string_view digits = doc.text_at(i);
         return out.put_text(digits.data(), digits.size());
       }
-      case Tag::Zero:
+      case Tag::FloatZero:
         return out.put("0.0", 3);
-      case Tag::NegativeZero:
+      case Tag::NegativeFloatZero:
         return out.put("-0.0", 4);
       case Tag::ShortFloat: {
         const json_detail::ShortFloatParts parts =
@@ -299,15 +364,29 @@ struct DocumentSource {
       case Tag::Array:
       case Tag::Object:
       case Tag::OrderedObject:
-      case Tag::Member:
+      case Tag::Pair:
         return;
     }
   }
 };
 
+template <class S>
+concept Source = requires(const S& s, typename S::Ref v, typename S::MemberRef m, StringSink& out) {
+  { s.is_array(v) } -> std::same_as<bool>;
+  { s.is_object(v) } -> std::same_as<bool>;
+  { s.is_empty(v) } -> std::same_as<bool>;
+  s.for_each_element(v, [](typename S::Ref) {});
+  s.for_each_member(v, [](typename S::MemberRef) {});
+  { s.template put_whole_member<true>(out, m) } -> std::same_as<bool>;
+  s.put_key(out, m);
+  { S::value_of(m) } -> std::same_as<typename S::Ref>;
+  s.put_scalar(out, v);
+};
+static_assert(Source<TreeSource> && Source<DocumentSource>);
+
 // Both forms over either source: the separators and indentation are written once.
-template <bool Indent, class Source, class Sink>
-void put_value(const Source& source, Sink& out, typename Source::Ref v, int level) {
+template <bool Indent, Source Src, Sink S>
+void put_value(const Src& source, S& out, typename Src::Ref v, int level) {
   const bool array = source.is_array(v);
   if (!array && !source.is_object(v)) return source.put_scalar(out, v);
   if (source.is_empty(v)) return array ? out.put("[]", 2) : out.put("{}", 2);
@@ -319,21 +398,19 @@ void put_value(const Source& source, Sink& out, typename Source::Ref v, int leve
     if constexpr (Indent) put_line(out, level + 1);
   };
   if (array) {
-    source.for_each_element(v, [&](typename Source::Ref e) {
+    source.for_each_element(v, [&](typename Src::Ref e) {
       separate();
       put_value<Indent>(source, out, e, level + 1);
     });
   } else {
-    source.for_each_member(v, [&](typename Source::Member m) {
+    source.for_each_member(v, [&](typename Src::MemberRef m) {
       separate();
       if (source.template put_whole_member<Indent>(out, m)) return;
       source.put_key(out, m);
-      if constexpr (Indent) {
-        out.put(": ", 2);
-      } else {
-        out.put(':');
-      }
-      put_value<Indent>(source, out, Source::value_of(m), level + 1);
+      constexpr std::string_view colon =
+          Indent ? json_detail::INDENTED_COLON : json_detail::COMPACT_COLON;
+      out.put(colon.data(), colon.size());
+      put_value<Indent>(source, out, Src::value_of(m), level + 1);
     });
   }
   if constexpr (Indent) put_line(out, level);
@@ -341,11 +418,6 @@ void put_value(const Source& source, Sink& out, typename Source::Ref v, int leve
 }
 
 }  // namespace
-
-void append_float_text(std::string& out, double value) {
-  StringSink sink{out};
-  put_float(sink, value);
-}
 
 void append_compact_text(std::string& out, const JsonValue& value) {
   StringSink sink{out};
@@ -375,20 +447,13 @@ std::size_t DocumentText::size() const {
   return n;
 }
 
-std::string DocumentText::joined() const {
-  std::string out;
-  out.reserve(size());
-  for (std::string_view p : pieces) out.append(p.data(), p.size());
-  return out;
-}
-
-DocumentText render_document(const JsonDocument& document, bool compact, bool final_line_feed,
-                             std::pmr::memory_resource* memory) {
-  // The final line feed, and room for the writers that copy in fixed-size blocks.
-  const std::size_t bound = (compact ? document.compact_bound() : document.indented_bound()) + 1 +
-                            json_detail::FLOAT_TEXT_ROOM;
-  DocumentText text{json_detail::PodBuffer<char>(memory, bound), {}};
-  BufferSink sink{text.buffer.data(), text.buffer.data(), text.pieces, document.text_end()};
+Result<DocumentText> render_document(const JsonDocument& document, bool compact,
+                                     bool final_line_feed, std::pmr::memory_resource* memory) {
+  const std::size_t bound =
+      (compact ? document.compact_bound() : document.indented_bound()) + (final_line_feed ? 1 : 0);
+  DocumentText text{json_detail::PodBuffer<char>(memory, bound + OUTPUT_SLACK), {}};
+  char* const begin = text.buffer.data();
+  BufferSink sink{begin, begin + bound, begin, text.pieces, document.text_end(), false, {}};
   const DocumentSource source{document};
   if (compact) {
     put_value<false>(source, sink, 0, 0);
@@ -397,6 +462,16 @@ DocumentText render_document(const JsonDocument& document, bool compact, bool fi
   }
   if (final_line_feed) sink.put('\n');
   sink.finish_piece();
+  if (sink.exceeded) [[unlikely]] {
+    // A bound that does not hold is a fault of the parser's sizing: checked builds stop where
+    // tests and the fuzzer see it, the others fail without writing past the buffer.
+    if constexpr (json_detail::STOP_AT_EXCEEDED_BOUND) {
+      std::fputs("render_document: the written form exceeds its size bound\n", stderr);
+      std::abort();
+    }
+    return Failure{"the response's written form exceeds its computed size of " +
+                   std::to_string(bound) + " bytes"};
+  }
   return text;
 }
 

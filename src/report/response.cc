@@ -3,6 +3,7 @@
 #include "json/write.h"
 #include "platform/platform.h"
 #include "report/exit_status.h"
+#include "report/failure.h"
 #include "report/output.h"
 
 namespace vtm {
@@ -20,8 +21,10 @@ bool response_succeeded(const JsonDocument& response) {
 int report_response(const JsonDocument& response, bool compact) {
   const int status = response_succeeded(response) ? STATUS_OK : STATUS_FAILED;
   // Complete before anything is written: a text that cannot be allocated prints nothing.
-  const DocumentText text = render_document(response, compact, true, platform::bulk_memory());
-  write_output(platform::StdStream::Out, text.pieces);
+  const Result<DocumentText> text =
+      render_document(response, compact, true, platform::bulk_memory());
+  if (!text) return report_failure(text.error());
+  write_output(platform::StdStream::Out, text.value().pieces);
   return status;
 }
 

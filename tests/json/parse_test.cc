@@ -398,14 +398,12 @@ TEST(ParseNumberTest, PrintedForms) {
     std::string text = c.input;
     Result<JsonDocument> document = parse_document(text);
     ASSERT_TRUE(document.ok()) << c.input;
-    EXPECT_EQ(render_document(document.value(), true, false).joined(), c.printed) << c.input;
+    EXPECT_EQ(rendered(document.value(), true), c.printed) << c.input;
     // And as a member's value, which may be kept with its key as one run of text.
     std::string member = "{\"k\":" + std::string(c.input) + "}";
     Result<JsonDocument> object = parse_document(member);
     ASSERT_TRUE(object.ok()) << c.input;
-    EXPECT_EQ(render_document(object.value(), true, false).joined(),
-              "{\"k\":" + std::string(c.printed) + "}")
-        << c.input;
+    EXPECT_EQ(rendered(object.value(), true), "{\"k\":" + std::string(c.printed) + "}") << c.input;
     EXPECT_EQ(object.value().to_value(), parse_ok(member)) << c.input;
   }
 }

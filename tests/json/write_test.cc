@@ -119,11 +119,7 @@ TEST(WriteTest, Integers) {
   EXPECT_EQ(JsonValue::from_i64(0).kind(), JsonValue::Kind::Unsigned);
 }
 
-std::string float_text(double d) {
-  std::string s;
-  append_float_text(s, d);
-  return s;
-}
+std::string float_text(double d) { return to_compact_text(JsonValue::from_double(d)); }
 
 TEST(WriteTest, FloatText) {
   const std::pair<double, const char*> cases[] = {

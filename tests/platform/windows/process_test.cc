@@ -63,12 +63,16 @@ TEST(ArgumentsChild, Report) {
   const char* report = std::getenv("VTM_ARGUMENTS_REPORT");
   if (report == nullptr) GTEST_SKIP() << "only as a child of ArgumentsFromCommandLine";
   std::ofstream out(report, std::ios::binary);
+  ASSERT_TRUE(out) << "cannot write " << report;
   const auto result = arguments();
-  if (!result.ok()) {
+  if (result.ok()) {
+    for (const std::string& argument : result.value()) out << '[' << argument << ']';
+  } else {
     out << "failure:" << result.error();
-    return;
   }
-  for (const std::string& argument : result.value()) out << '[' << argument << ']';
+  out.close();
+  // The parent checks this child's exit status: a report that was not written fails here.
+  EXPECT_TRUE(out) << "cannot write " << report;
 }
 
 struct CommandLineCase {
@@ -95,6 +99,7 @@ TEST_P(ArgumentsFromCommandLine, SplitsAndConverts) {
   const std::optional<DWORD> status = run_child(self, command_line, nullptr);
   SetEnvironmentVariableW(L"VTM_ARGUMENTS_REPORT", nullptr);
   ASSERT_TRUE(status);
+  EXPECT_EQ(*status, 0u) << "the child's own checks failed";
 
   std::ifstream in(std::filesystem::path(report), std::ios::binary);
   std::ostringstream text;
