@@ -124,7 +124,12 @@ struct BufferSink {
   // A line of indentation: one block from the prepared run where it covers the line.
   void put_line(std::size_t n) {
     if (!fits(n)) return;
-    std::memcpy(o, LINE_AND_INDENT.data(), n <= 32 ? 32 : OUTPUT_SLACK);
+    // Constant sizes, so that each copy is a few moves rather than a call.
+    if (n <= 32) {
+      std::memcpy(o, LINE_AND_INDENT.data(), 32);
+    } else {
+      std::memcpy(o, LINE_AND_INDENT.data(), OUTPUT_SLACK);
+    }
     o += n;
   }
   void plain_string(std::string_view text) {
