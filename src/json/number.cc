@@ -1,3 +1,10 @@
+// Number text both ways. In reading order:
+//   tables        the powers of ten the fixed recipe multiplies by
+//   the full road scan_float and scan_number_exactly: every number by the fixed recipe
+//   layout        digits and a decimal exponent laid out as fixed or exponent text
+//   conversion    f64_from_parts (digits to double), write_float_text (double to shortest
+//                 text), write_short_float_text (a short float's own digits to text)
+// The quick road (scan_number) is inline in number.h: it runs for every number in a document.
 #include "json/number.h"
 
 #include <algorithm>
@@ -135,16 +142,27 @@ NumberScan scan_float(const char* p, const char* end, bool negative, std::uint64
   return scan;
 }
 
+// Decimal exponents written in the fixed layout ("0.00001", "1000000000000000.0"); others take
+// the exponent layout ("1e-6", "1e+16").
+constexpr int FIXED_MIN_EXPONENT = -5;
+constexpr int FIXED_MAX_EXPONENT = 15;
+// What the fixed layout copies in before and after the digits, covering the whole window.
+constexpr char LEADING_ZEROS[] = "0.00000";
+constexpr char TRAILING_ZEROS[] = "0000000000000000";
+static_assert(1 - FIXED_MIN_EXPONENT < static_cast<int>(sizeof LEADING_ZEROS));
+static_assert(FIXED_MAX_EXPONENT < static_cast<int>(sizeof TRAILING_ZEROS));
+
 // Digits d[0..k) with decimal exponent e (value d.ddd x 10^e) in the fixed layout for
-// exponents -5..15 and the exponent layout otherwise. digits holds 32 readable bytes and out
-// FLOAT_TEXT_ROOM bytes of room: copies move whole blocks and the end pointer trims them.
+// exponents FIXED_MIN_EXPONENT..FIXED_MAX_EXPONENT and the exponent layout otherwise. digits
+// holds 32 readable bytes and out FLOAT_TEXT_ROOM bytes of room: copies move whole blocks and
+// the end pointer trims them.
 char* layout_float(char* o, const char* digits, int k, int e, bool negative) {
   const auto copy32 = [](char* to, const char* from) { std::memcpy(to, from, 32); };
   *o = '-';
   o += negative ? 1 : 0;
-  if (e >= -5 && e <= 15) {
+  if (e >= FIXED_MIN_EXPONENT && e <= FIXED_MAX_EXPONENT) {
     if (e < 0) {
-      std::memcpy(o, "0.00000", 8);
+      std::memcpy(o, LEADING_ZEROS, sizeof LEADING_ZEROS);
       o += 1 - e;
       copy32(o, digits);
       return o + k;
@@ -158,7 +176,7 @@ char* layout_float(char* o, const char* digits, int k, int e, bool negative) {
     }
     copy32(o, digits);
     o += k;
-    std::memcpy(o, "0000000000000000", 16);
+    std::memcpy(o, TRAILING_ZEROS, sizeof TRAILING_ZEROS - 1);
     o += e - k + 1;
     std::memcpy(o, ".0", 2);
     return o + 2;

@@ -150,6 +150,11 @@ TEST(RoundTripTest, DeepestNesting) {
   const JsonValue deeper(JsonArray{v});
   EXPECT_EQ(parse_json(to_compact_text(deeper)).error(),
             "recursion limit exceeded at line 1 column 380");
+  // Built in code, a tree may be far deeper than a parsed one: its lines are indented in full.
+  JsonValue deepest = JsonValue::from_u64(1);
+  for (int i = 0; i < 300; ++i) deepest = JsonValue(JsonArray{std::move(deepest)});
+  const std::string innermost = "\n" + std::string(600, ' ') + "1\n" + std::string(598, ' ') + "]";
+  EXPECT_NE(to_indented_text(deepest).find(innermost), std::string::npos);
 }
 
 }  // namespace
