@@ -5,6 +5,7 @@
 // a member is one node, how key orders work and the size bounds the writers rely on are
 // written down once, in README.md beside this file. Freeing the document is one release per
 // array.
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <memory_resource>
@@ -63,7 +64,9 @@ class JsonDocument {
     // The one place a head is packed. `low` must fit OFFSET_BITS: texts are at most
     // MAX_TEXT_BYTES long and key orders take less room than the text that makes them.
     constexpr Node(Tag tag, std::uint32_t low, std::uint32_t aux_)
-        : head(static_cast<std::uint32_t>(tag) << OFFSET_BITS | low), aux(aux_) {}
+        : head(static_cast<std::uint32_t>(tag) << OFFSET_BITS | low), aux(aux_) {
+      assert(low <= OFFSET_MASK);
+    }
     static constexpr Node payload(std::uint64_t bits) {
       Node n;
       n.head = static_cast<std::uint32_t>(bits);
