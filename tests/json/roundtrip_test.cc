@@ -153,7 +153,8 @@ TEST(RoundTripTest, DeepestNesting) {
   // Built in code, a tree may be far deeper than a parsed one: its lines are indented in full.
   JsonValue deepest = JsonValue::from_u64(1);
   for (int i = 0; i < 300; ++i) deepest = JsonValue(JsonArray{std::move(deepest)});
-  const std::string innermost = "\n" + std::string(600, ' ') + "1\n" + std::string(598, ' ') + "]";
+  std::string innermost = "\n";
+  innermost.append(600, ' ').append("1\n").append(598, ' ').push_back(']');
   EXPECT_NE(to_indented_text(deepest).find(innermost), std::string::npos);
 }
 
