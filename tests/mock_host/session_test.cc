@@ -68,7 +68,7 @@ class ReadRequest : public testing::TestWithParam<ReadCase> {};
 
 TEST_P(ReadRequest, KeepsWhatArrived) {
   FakeConnection connection(GetParam().pieces, GetParam().fail_at_end);
-  const ReceivedRequest request = read_request(connection, 1000);
+  const ReceivedFrame request = read_request(connection, 1000);
   EXPECT_EQ(request.bytes, GetParam().received);
   EXPECT_EQ(request.payload, GetParam().payload);
   EXPECT_EQ(request.problem.empty(), GetParam().payload.has_value()) << request.problem;
@@ -107,7 +107,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ReadRequestLimit, TakesALittleMoreThanTheClientMaySend) {
   const std::string payload(MAX_ACCEPTED_REQUEST_BYTES, 'x');
   FakeConnection connection({frame(payload)});
-  const ReceivedRequest request = read_request(connection, 1000);
+  const ReceivedFrame request = read_request(connection, 1000);
   ASSERT_TRUE(request.payload.has_value()) << request.problem;
   EXPECT_EQ(request.payload->size(), payload.size());
 }
@@ -125,7 +125,7 @@ TEST_P(ReplyBytes, PrefixPayloadAndExtra) {
   args.insert(args.end(), GetParam().options.begin(), GetParam().options.end());
   auto options = parse_host_options(args);
   ASSERT_TRUE(options.ok()) << options.error();
-  const Reply reply = reply_for(options.value(), GetParam().payload);
+  const Reply reply = reply_for(options.value().faults, GetParam().payload);
   EXPECT_EQ(std::string(reply.prefix.data(), reply.prefix.size()) + std::string(reply.payload) +
                 std::string(reply.extra),
             GetParam().bytes);
@@ -163,14 +163,14 @@ TEST_P(ServeConnection, RecordsThenAnswersAsScripted) {
   std::vector<std::string> records;
   std::vector<std::uint64_t> sleeps;
   const Responder responder = Responder::fixed("R");
-  serve_connection(
-      connection, options.value(), responder,
-      [&](std::string_view bytes) {
-        records.emplace_back(bytes);
-        // Recorded before any answer goes out.
-        EXPECT_TRUE(connection.written.empty());
-      },
-      [&](std::uint64_t ms) { sleeps.push_back(ms); });
+  HostContext host{options.value(), responder};
+  host.record = [&](std::string_view bytes) {
+    records.emplace_back(bytes);
+    // Recorded before any answer goes out.
+    EXPECT_TRUE(connection.written.empty());
+  };
+  host.sleep_ms = [&](std::uint64_t ms) { sleeps.push_back(ms); };
+  serve_connection(connection, 1, host);
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records.front(), GetParam().recorded);
   EXPECT_EQ(connection.written, GetParam().written);
@@ -191,9 +191,8 @@ TEST(ServeConnectionReads, NoReadTouchesNothing) {
   auto options = parse_host_options({"--listen", "x", "--no-read", "--raw", "R"});
   ASSERT_TRUE(options.ok());
   FakeConnection connection({frame("{}")});
-  serve_connection(
-      connection, options.value(), Responder::fixed("R"), [](std::string_view) {},
-      [](std::uint64_t) {});
+  const Responder responder = Responder::fixed("R");
+  serve_connection(connection, 1, HostContext{options.value(), responder});
   EXPECT_EQ(connection.reads, 0);
 }
 
