@@ -661,9 +661,14 @@ start_refused "scenario that is not JSON" \
   "mock-host: --scenario: $WORK/broken.json: expected value at line 2 column 13"$'\n' --scenario "$WORK/broken.json"
 start_refused "journal that cannot be written" \
   "mock-host: --journal: cannot write $WORK/no-dir/j"$'\n' --journal "$WORK/no-dir/j"
-start_refused "proxy target that is not there" \
-  "mock-host: --proxy: cannot reach $(endpoint_for nothing-there): $([ "$WINDOWS" = 1 ] && echo 'The system cannot find the file specified.' || echo 'No such file or directory') (os error 2)"$'\n' \
-  --proxy "$(endpoint_for nothing-there)"
+begin "proxy target that is not there"
+run_prog "$HOST" --listen "$(endpoint_for refused)" --proxy "$(endpoint_for nothing-there)" >"$WORK/out" 2>"$WORK/err"
+STATUS=$?
+expect_status 2
+# The description is the OS's own: exact on Linux, its code elsewhere.
+[[ $(cat "$WORK/err") == "mock-host: --proxy: cannot reach $(endpoint_for nothing-there): "*" (os error 2)" ]] ||
+  fail "stderr: $(cat "$WORK/err")"
+end
 
 if [ "$WINDOWS" = 0 ]; then
   begin "journal write failing later: every answer sent, status 1 at the end"
