@@ -157,7 +157,7 @@ constexpr std::array<OptionEntry, 21> OPTIONS = {{
     {"--journal", "FILE", Role::Plain, set_text<&HostOptions::journal_file>,
      "write one JSON line per finished connection to FILE"},
     {"--strict", "", Role::Plain, set_flag<&HostOptions::strict>,
-     "with --scenario: fail unmatched requests; exit 3 if any, or unused times"},
+     "with --scenario: unmatched requests fail; exit 3 on unmet expectations"},
     {"--capture", "FILE", Role::Plain, set_text<&HostOptions::capture_file>,
      "with --proxy: write the exchanges to FILE as a scenario"},
     {"--count", "N", Role::Plain, set_number<1, MAX_U32, &HostOptions::count>,
@@ -213,10 +213,10 @@ std::string build_usage_text() {
   text += "\nWithout ";
   text += answer_source_names(", ", " or ");
   text +=
-      " every command word gets a\nbuilt-in answer. Connections are served side by side. Prints "
-      "\"listening on PATH\" once\nready. Exit status: 0 when done or idle, 1 when the endpoint, "
-      "the journal or the capture\nfails, 2 on bad usage or a bad scenario, 3 when --strict finds "
-      "an expectation unmet.\n";
+      ",\nevery command word gets a built-in answer. Connections are served side by side.\n"
+      "Prints \"listening on PATH\" once ready. Exit status: 0 when done or idle, 1 when the\n"
+      "endpoint or a file it writes fails, 2 on bad usage or a bad scenario, 3 when --strict\n"
+      "finds an expectation unmet.\n";
   return text;
 }
 
