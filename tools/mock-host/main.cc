@@ -177,7 +177,12 @@ int run(int argc, char** argv) {
   Connections connections;
   std::mutex report_mutex;
   std::vector<std::string> unmatched;
-  HostContext host{opts, responder.value(), scenario.get(), proxy.get(), journal.enabled()};
+  HostContext host{opts, responder.value(), scenario.get(), proxy.get()};
+  if (journal.enabled()) {
+    host.journal = [&](const vtm::JsonValue& entry) {
+      journal.append(vtm::to_compact_text(entry) + "\n");
+    };
+  }
   host.record = [&](std::string_view bytes) { record.append(bytes); };
   host.sleep_ms = [](std::uint64_t ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -210,7 +215,6 @@ int run(int argc, char** argv) {
           unmatched.push_back("connection " + std::to_string(number) + ": " + *outcome.unmatched);
         }
       }
-      if (host.journaled) journal.append(vtm::to_compact_text(outcome.journal) + "\n");
       // A held connection was counted when it was held.
       if (!outcome.held) connections.finished();
     });

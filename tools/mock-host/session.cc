@@ -162,6 +162,30 @@ SessionOutcome serve_connection(Connection& connection, std::uint64_t number,
   std::optional<std::string_view> answer;
   std::optional<std::string> relayed;
   const bool can_answer = faults.no_read || payload.has_value();
+  // Journaled before anything goes out, so that the line is there once the caller has its
+  // answer, or while it is held.
+  const auto journal = [&] {
+    if (!host.journal) return;
+    JsonObject entry;
+    entry.insert("connection", JsonValue::from_u64(number));
+    entry.insert("command", request ? JsonValue(request->command) : JsonValue());
+    JsonArray arguments;
+    if (request) {
+      for (const std::string& argument : request->arguments) arguments.emplace_back(argument);
+    }
+    entry.insert("arguments", std::move(arguments));
+    entry.insert("requestId", request ? request->request_id : JsonValue());
+    entry.insert("stub", choice.stub ? choice.stub->label : JsonValue());
+    entry.insert("unmatched", outcome.unmatched.has_value());
+    entry.insert("stateBefore", host.scenario ? JsonValue(choice.state_before) : JsonValue());
+    entry.insert("stateAfter", host.scenario ? JsonValue(choice.state_after) : JsonValue());
+    entry.insert("sent", answer || relayed ? "answer" : "nothing");
+    entry.insert("faults", host.proxy ? JsonArray{} : fault_names(faults));
+    entry.insert("answer", answer ? JsonValue(std::string(*answer)) : JsonValue());
+    entry.insert("problem", outcome.problem.empty() ? JsonValue() : JsonValue(outcome.problem));
+    host.journal(entry);
+  };
+
   if (host.proxy && payload) {
     auto forwarded = host.proxy->forward(outcome.received);
     if (forwarded) {
@@ -179,6 +203,7 @@ SessionOutcome serve_connection(Connection& connection, std::uint64_t number,
     }
   } else if (faults.hang && payload) {
     outcome.held = true;
+    journal();
     host.hold();
   } else if (can_answer && !faults.close_without_answer) {
     if (faults.delay_ms > 0) host.sleep_ms(faults.delay_ms);
@@ -199,6 +224,7 @@ SessionOutcome serve_connection(Connection& connection, std::uint64_t number,
     host.sleep_ms(faults.delay_ms);
   }
 
+  if (!outcome.held) journal();
   Status written = ok_status();
   if (relayed) {
     written = write_all(connection, *relayed, timeout_ms);
@@ -207,26 +233,6 @@ SessionOutcome serve_connection(Connection& connection, std::uint64_t number,
   }
   if (!written) outcome.problem = "write failed: " + written.error();
   connection.finish(timeout_ms);
-  if (!host.journaled) return outcome;
-
-  JsonObject entry;
-  entry.insert("connection", JsonValue::from_u64(number));
-  entry.insert("command", request ? JsonValue(request->command) : JsonValue());
-  JsonArray arguments;
-  if (request) {
-    for (const std::string& argument : request->arguments) arguments.emplace_back(argument);
-  }
-  entry.insert("arguments", std::move(arguments));
-  entry.insert("requestId", request ? request->request_id : JsonValue());
-  entry.insert("stub", choice.stub ? choice.stub->label : JsonValue());
-  entry.insert("unmatched", outcome.unmatched.has_value());
-  entry.insert("stateBefore", host.scenario ? JsonValue(choice.state_before) : JsonValue());
-  entry.insert("stateAfter", host.scenario ? JsonValue(choice.state_after) : JsonValue());
-  entry.insert("sent", (answer || relayed) && written ? "answer" : "nothing");
-  entry.insert("faults", host.proxy ? JsonArray{} : fault_names(faults));
-  entry.insert("answer", answer ? JsonValue(std::string(*answer)) : JsonValue());
-  entry.insert("problem", outcome.problem.empty() ? JsonValue() : JsonValue(outcome.problem));
-  outcome.journal = std::move(entry);
   return outcome;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // One connection from accept to close: read the request frame, record it, choose the answer
-// (a stub, the proxy's target, or the host's own), send it with its faults, and describe all
-// of it for the journal.
+// (a stub, the proxy's target, or the host's own), describe it for the journal, and send it
+// with its faults.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -55,11 +55,12 @@ struct HostContext {
   const Responder& responder;
   ScenarioPlayer* scenario = nullptr;
   Proxy* proxy = nullptr;
-  bool journaled = false;  // whether outcomes carry a journal entry
   // Called with the received bytes before anything is answered, so a caller who waits for the
   // answer can rely on the record being complete.
   std::function<void(std::string_view)> record = [](std::string_view) {};
   std::function<void(std::uint64_t)> sleep_ms = [](std::uint64_t) {};
+  // Takes each connection's journal entry, when the host keeps a journal.
+  std::function<void(const JsonValue&)> journal = nullptr;
   // A held connection calls this once its request is in: from then on it counts as finished,
   // and the call returns when the host stops.
   std::function<void()> hold = [] {};
@@ -71,7 +72,6 @@ struct SessionOutcome {
   // A request no stub took while a scenario answers, as "COMMAND [ARGUMENTS...]".
   std::optional<std::string> unmatched;
   bool held = false;  // the connection was held (a hang) until the host stopped
-  JsonValue journal;  // the connection's journal entry, when the host keeps one
 };
 
 SessionOutcome serve_connection(Connection& connection, std::uint64_t number,
