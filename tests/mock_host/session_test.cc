@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "json/write.h"
+#include "scenario.h"
+
 namespace vtm::mock {
 namespace {
 
@@ -186,6 +189,64 @@ INSTANTIATE_TEST_SUITE_P(
                     ServeCase{{"--no-read"}, {frame("{}")}, "", frame("R"), {}},
                     ServeCase{{"--no-read", "--close"}, {frame("{}")}, "", "", {}},
                     ServeCase{{}, {frame("{}").substr(0, 3)}, frame("{}").substr(0, 3), "", {}}));
+
+// One strict scenario, connection after connection: which stub answers, with what bytes, faults
+// and waits, and what the journal says.
+TEST(ServeScenario, StubsAnswerWithTheirOwnFaultsAndAreJournaled) {
+  auto options = parse_host_options({"--listen", "x", "--scenario", "s", "--strict"});
+  ASSERT_TRUE(options.ok());
+  auto stubs = parse_scenario(R"({"stubs": [
+      {"name": "quiet", "fault": {"noRead": true}, "times": 1, "raw": "N"},
+      {"match": {"command": "a"}, "fault": {"short": 1, "extra": "X"}, "raw": "abc"},
+      {"match": {"command": "h"}, "fault": {"hang": true}},
+      {"match": {"command": "d"}, "delayMs": 7, "response": {"ok": 1}}]})",
+                              "s");
+  ASSERT_TRUE(stubs.ok()) << stubs.error();
+  ScenarioPlayer player(std::move(stubs).value());
+  const Responder responder = Responder::builtin();
+  std::vector<std::uint64_t> sleeps;
+  std::vector<std::string> journal;
+  HostContext host{options.value(), responder, &player};
+  host.sleep_ms = [&](std::uint64_t ms) { sleeps.push_back(ms); };
+  host.journal = [&](const JsonValue& entry) {
+    journal.push_back(to_compact_text(JsonArray{
+        *find_member(entry, "stub"), *find_member(entry, "sent"), *find_member(entry, "faults")}));
+  };
+  int holds = 0;
+  host.hold = [&] {
+    ++holds;
+    // The line is written before the connection is held.
+    EXPECT_EQ(journal.size(), 3u);
+  };
+  const auto request = [](std::string_view command) {
+    return frame(R"({"command":")" + std::string(command) + R"(","requestId":"r"})");
+  };
+  struct Case {
+    std::string command;
+    std::string written;
+    std::string journal;
+  };
+  const std::vector<Case> cases = {
+      {"a", frame("N"), R"(["quiet","answer",["noRead"]])"},
+      {"a", std::string("\0\0\0\x03", 4) + "aX", R"([1,"answer",["short","extra"]])"},
+      {"h", "", R"([2,"nothing",["hang"]])"},
+      {"d", frame(R"({"ok":1,"requestId":"r"})"), R"([3,"answer",[]])"},
+      {"z",
+       frame(R"({"data":null,"error":{"code":"UNMATCHED_REQUEST","message":"no stub matches the )"
+             R"(request: z []"},"requestId":"r","success":false})"),
+       R"([null,"answer",[]])"},
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    FakeConnection connection({request(cases[i].command)});
+    const SessionOutcome outcome = serve_connection(connection, i + 1, host);
+    EXPECT_EQ(connection.written, cases[i].written) << i;
+    ASSERT_EQ(journal.size(), i + 1);
+    EXPECT_EQ(journal.back(), cases[i].journal) << i;
+    EXPECT_EQ(outcome.unmatched.has_value(), cases[i].command == "z") << i;
+  }
+  EXPECT_EQ(holds, 1);
+  EXPECT_EQ(sleeps, std::vector<std::uint64_t>{7});
+}
 
 TEST(ServeConnectionReads, NoReadTouchesNothing) {
   auto options = parse_host_options({"--listen", "x", "--no-read", "--raw", "R"});
