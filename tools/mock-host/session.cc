@@ -151,7 +151,8 @@ SessionOutcome serve_connection(Connection& connection, std::uint64_t number,
     if (choice.stub) {
       faults = choice.stub->faults;
     } else if (payload) {
-      outcome.unmatched = request ? describe(*request) : "(not a request) " + *payload;
+      outcome.unmatched =
+          request ? describe(*request) : "(not a request) " + to_compact_text(JsonValue(*payload));
     }
   }
 
