@@ -52,12 +52,14 @@ endif()
 
 # Completions, each under the name its shell loads it by. The PowerShell one has a name of its
 # own, so it can never stand in for the program when both are on the path.
-if(NOT WIN32)
-  install(FILES completions/vantelmirectl.bash
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME vantelmirectl)
-  install(FILES completions/vantelmirectl.zsh
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-functions RENAME _vantelmirectl)
-  install(FILES completions/vantelmirectl.fish
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
-endif()
-install(FILES completions/vantelmirectl-completion.ps1 DESTINATION ${VTM_INSTALL_POWERSHELLDIR})
+foreach(program vantelmirectl mock-host)
+  if(NOT WIN32)
+    install(FILES completions/${program}.bash
+      DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME ${program})
+    install(FILES completions/${program}.zsh
+      DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-functions RENAME _${program})
+    install(FILES completions/${program}.fish
+      DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
+  endif()
+  install(FILES completions/${program}-completion.ps1 DESTINATION ${VTM_INSTALL_POWERSHELLDIR})
+endforeach()

@@ -58,6 +58,7 @@ stop_host() {
   for _ in $(seq 1 100); do kill -0 "$HOST_PID" 2>/dev/null || break; sleep 0.05; done
   kill "$HOST_PID" 2>/dev/null
   wait "$HOST_PID" 2>/dev/null
+  HOST_STATUS=$?
   HOST_PID=""
 }
 
@@ -507,6 +508,176 @@ if [ "$WINDOWS" = 0 ]; then
   expect_status 1
   expect_stdout ""
   expect_stderr "$(client_failure "argument 2 is not valid UTF-8")"$'\n'
+  end
+fi
+
+# --- the host as a test double: scenarios, journal, strict, concurrency, proxy and capture
+# calls SOCKET COMMAND...: one client run per command (words split on spaces), each output line
+# followed by its status, all into $WORK/calls.
+calls() {
+  local endpoint=$1 c
+  shift
+  for c in "$@"; do
+    # shellcheck disable=SC2086
+    VANTELMIRE_BRIDGE_SOCKET=$endpoint run_prog "$CLIENT" $c --json 2>&1
+    echo "status $?"
+  done >"$WORK/calls"
+}
+# ids_dropped FILE: the file without request ids, which differ from run to run.
+ids_dropped() { sed 's/"requestId":"[0-9]*-[0-9]*"/"requestId":"-"/g' "$1"; }
+expect_host() {
+  [ "$HOST_STATUS" = "$1" ] || fail "host status $HOST_STATUS, expected $1"
+  printf '%s' "$2" >"$WORK/expected"
+  cmp -s "$WORK/expected" "$WORK/$3.host.err" || fail "host stderr: [$(cat "$WORK/$3.host.err")] expected [$2]"
+}
+
+cat >"$WORK/scenario.json" <<'JSON'
+{"stubs": [
+  {"name": "busy once", "match": {"command": "click", "arguments": ["--x", "120", "--y", "48"]}, "times": 1,
+   "response": {"success": false, "data": null, "error": {"code": "BUSY", "message": "busy"}}},
+  {"name": "click", "match": {"command": "click"}, "state": {"moveTo": "clicked"},
+   "response": {"success": true, "data": {"clicked": true}}},
+  {"match": {"command": "window", "argumentsStartWith": ["list"]}, "state": {"requires": "clicked"},
+   "response": {"success": true, "data": {"windows": []}}},
+  {"match": {"command": "screen"}, "fault": {"close": true}},
+  {"match": {"command": "menu", "argumentsContain": ["--title"]}, "raw": "{\"success\":true}", "delayMs": 50},
+  {"name": "never", "match": {"command": "dock"}, "times": 2}
+]}
+JSON
+begin "scenario: sequence, state, faults, journal and strict"
+if start_host scenario --scenario "$WORK/scenario.json" --journal "$WORK/journal.jsonl" --strict --count 7; then
+  calls "$ENDPOINT" "window list" "click --x 120 --y 48" "click --x 120 --y 48" "window list --app x" \
+    "screen" "menu --title File" "app list"
+  stop_host
+  ids_dropped "$WORK/calls" >"$WORK/out"
+  expect_stdout '{"data":null,"error":{"code":"UNMATCHED_REQUEST","message":"no stub matches the request: window [\"list\"]"},"requestId":"-","success":false}
+status 1
+{"data":null,"error":{"code":"BUSY","message":"busy"},"requestId":"-","success":false}
+status 1
+{"data":{"clicked":true},"requestId":"-","success":true}
+status 0
+{"data":{"windows":[]},"requestId":"-","success":true}
+status 0
+'"$(client_failure "failed to fill whole buffer")"'
+status 1
+{"success":true}
+status 0
+{"data":null,"error":{"code":"UNMATCHED_REQUEST","message":"no stub matches the request: app [\"list\"]"},"requestId":"-","success":false}
+status 1
+'
+  expect_host 3 'mock-host: strict: unmatched request on connection 1: window ["list"]
+mock-host: strict: unmatched request on connection 7: app ["list"]
+mock-host: strict: stub "never": used 0 of 2 times
+' scenario
+  got=$(jq -c '[.connection, .command, .stub, .stateBefore, .stateAfter, .sent, .faults, .unmatched]' "$WORK/journal.jsonl" | sort)
+  [ "$got" = '[1,"window",null,"Started","Started","answer",[],true]
+[2,"click","busy once","Started","Started","answer",[],false]
+[3,"click","click","Started","clicked","answer",[],false]
+[4,"window",2,"clicked","clicked","answer",[],false]
+[5,"screen",3,"clicked","clicked","nothing",["close"],false]
+[6,"menu",4,"clicked","clicked","answer",[],false]
+[7,"app",null,"clicked","clicked","answer",[],true]' ] || fail "journal: $got"
+fi
+end
+
+begin "concurrency: five callers against a delayed stub, one held until the host stops"
+echo '{"stubs": [{"match": {"command": "click"}, "delayMs": 1500}, {"match": {"command": "screen"}, "fault": {"hang": true}}]}' >"$WORK/slow.json"
+if start_host slow --scenario "$WORK/slow.json" --count 6; then
+  VANTELMIRE_BRIDGE_SOCKET=$ENDPOINT run_prog "$CLIENT" screen >"$WORK/held.out" 2>"$WORK/held.err" &
+  held=$!
+  started=$(date +%s%N)
+  callers=()
+  for i in 1 2 3 4 5; do
+    VANTELMIRE_BRIDGE_SOCKET=$ENDPOINT run_prog "$CLIENT" click --x "$i" --json >"$WORK/caller$i" 2>&1 &
+    callers+=($!)
+  done
+  for i in 0 1 2 3 4; do wait "${callers[i]}" || fail "caller $((i + 1)) failed: $(cat "$WORK/caller$((i + 1))")"; done
+  elapsed=$(( ($(date +%s%N) - started) / 1000000 ))
+  echo "five callers against a 1500 ms stub: $elapsed ms" >&2
+  # One at a time would take 7500 ms; side by side about 1500 plus the programs' start.
+  [ "$elapsed" -lt 5000 ] || fail "five callers took $elapsed ms"
+  wait "$held"
+  [ $? = 1 ] || fail "the held caller ended with $?"
+  [ "$(cat "$WORK/held.err")" = "$(client_failure "failed to fill whole buffer")" ] || fail "held: $(cat "$WORK/held.err")"
+  stop_host
+  [ "$HOST_STATUS" = 0 ] || fail "host status $HOST_STATUS"
+fi
+end
+
+begin "proxy, capture and replay give the same answers"
+commands=("window list" "click --x 120 --y 48" "type héllo")
+# The proxy's first connection to its target, at start-up, only checks that it is there.
+if start_host real --count 4; then
+  real=$ENDPOINT real_pid=$HOST_PID
+  if start_host proxy --proxy "$real" --capture "$WORK/captured.json" --journal "$WORK/proxy.jsonl" --count 3; then
+    calls "$ENDPOINT" "${commands[@]}"
+    stop_host
+    ids_dropped "$WORK/calls" >"$WORK/via-proxy"
+    [ "$(jq -r .stubs[2].match.arguments[0] "$WORK/captured.json")" = héllo ] || fail "capture: $(cat "$WORK/captured.json")"
+    [ "$(jq -s 'map(.answer != null and .sent == "answer") | all' "$WORK/proxy.jsonl")" = true ] || fail "proxy journal: $(cat "$WORK/proxy.jsonl")"
+  fi
+  HOST_PID=$real_pid
+  stop_host
+  if start_host replay --scenario "$WORK/captured.json" --strict --count 3; then
+    calls "$ENDPOINT" "${commands[@]}"
+    stop_host
+    ids_dropped "$WORK/calls" >"$WORK/out"
+    expect_stdout "$(cat "$WORK/via-proxy")"$'\n'
+    expect_host 0 "" replay
+  fi
+fi
+end
+
+begin "proxy to a host that went away answers as the host"
+if start_host gone --count 1; then
+  gone=$ENDPOINT gone_pid=$HOST_PID
+  if start_host orphan --proxy "$gone" --count 1; then
+    wait "$gone_pid"
+    calls "$ENDPOINT" "click"
+    ids_dropped "$WORK/calls" >"$WORK/out"
+    grep -q '^{"data":null,"error":{"code":"PROXY_TARGET_UNAVAILABLE","message":"cannot reach [^"]*"},"requestId":"-","success":false}$' "$WORK/out" || fail "answer: $(cat "$WORK/out")"
+  fi
+fi
+stop_host
+end
+
+# start_refused NAME MESSAGE HOST-OPTIONS...: the host stops at start-up with status 2.
+start_refused() {
+  begin "$1"
+  local message=$2
+  shift 2
+  run_prog "$HOST" --listen "$(endpoint_for refused)" "$@" >"$WORK/out" 2>"$WORK/err"
+  STATUS=$?
+  expect_status 2
+  expect_stdout ""
+  expect_stderr "$message"
+  end
+}
+printf '{"stubs": [\n  {"match": {"command": "click"}, "tmes": 1}]}' >"$WORK/unknown.json"
+printf '{"stubs": [\n  {"match": }]}' >"$WORK/broken.json"
+start_refused "scenario with an unknown member" \
+  "mock-host: --scenario: $WORK/unknown.json: stubs[0]: unknown member \"tmes\""$'\n' --scenario "$WORK/unknown.json"
+start_refused "scenario that is not JSON" \
+  "mock-host: --scenario: $WORK/broken.json: expected value at line 2 column 13"$'\n' --scenario "$WORK/broken.json"
+start_refused "journal that cannot be written" \
+  "mock-host: --journal: cannot write $WORK/no-dir/j"$'\n' --journal "$WORK/no-dir/j"
+begin "proxy target that is not there"
+run_prog "$HOST" --listen "$(endpoint_for refused)" --proxy "$(endpoint_for nothing-there)" >"$WORK/out" 2>"$WORK/err"
+STATUS=$?
+expect_status 2
+# The description is the OS's own: exact on Linux, its code elsewhere.
+[[ $(cat "$WORK/err") == "mock-host: --proxy: cannot reach $(endpoint_for nothing-there): "*" (os error 2)" ]] ||
+  fail "stderr: $(cat "$WORK/err")"
+end
+
+if [ "$WINDOWS" = 0 ]; then
+  begin "journal write failing later: every answer sent, status 1 at the end"
+  if start_host full --journal /dev/full --count 2; then
+    calls "$ENDPOINT" "click --x 1" "click --x 2"
+    stop_host
+    [ "$(grep -c '^status 0$' "$WORK/calls")" = 2 ] || fail "answers: $(cat "$WORK/calls")"
+    expect_host 1 $'mock-host: --journal: cannot write /dev/full\n' full
+  fi
   end
 fi
 

@@ -45,7 +45,13 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusedCase{{"--listen", "a", "--short", ""}, "needs a number"},
                     RefusedCase{{"--listen", "a", "--payload-bytes", "0"}, "below 1"},
                     RefusedCase{{"--listen", "a", "--payload-bytes", "268435457"}, "above"},
-                    RefusedCase{{"--listen", "a", "--count", "99999999999999999999999"}, "above"}));
+                    RefusedCase{{"--listen", "a", "--count", "99999999999999999999999"}, "above"},
+                    RefusedCase{{"--listen", "a", "--scenario", "s", "--echo"}, "at most one"},
+                    RefusedCase{{"--listen", "a", "--strict"}, "--strict needs --scenario"},
+                    RefusedCase{{"--listen", "a", "--capture", "c"}, "--capture needs --proxy"},
+                    RefusedCase{{"--listen", "a", "--proxy", ""}, "non-empty"},
+                    RefusedCase{{"--listen", "a", "--proxy", "b", "--delay-ms", "1"},
+                                "--delay-ms cannot shape a relayed answer"}));
 
 TEST(HostOptions, DefaultsWhenOnlyListenIsGiven) {
   auto parsed = parse_host_options({"--listen", "/tmp/s"});
@@ -54,11 +60,13 @@ TEST(HostOptions, DefaultsWhenOnlyListenIsGiven) {
   EXPECT_EQ(options.listen_path, "/tmp/s");
   EXPECT_EQ(options.count, 1u);
   EXPECT_EQ(options.idle_ms, 30000u);
-  EXPECT_EQ(options.delay_ms, 0u);
-  EXPECT_FALSE(options.echo || options.close_without_answer || options.no_read || options.help);
-  EXPECT_FALSE(options.prefix || options.short_bytes || options.payload_bytes || options.raw_text ||
-               options.raw_file || options.responses_file || options.record_file);
-  EXPECT_EQ(options.extra, "");
+  EXPECT_EQ(options.faults.delay_ms, 0u);
+  EXPECT_FALSE(options.echo || options.faults.close_without_answer || options.faults.no_read ||
+               options.help);
+  EXPECT_FALSE(options.faults.prefix || options.faults.short_bytes || options.payload_bytes ||
+               options.raw_text || options.raw_file || options.responses_file ||
+               options.record_file);
+  EXPECT_EQ(options.faults.extra, "");
 }
 
 TEST(HostOptions, EveryOptionLandsInItsField) {
@@ -72,12 +80,12 @@ TEST(HostOptions, EveryOptionLandsInItsField) {
   // A value that looks like an option is still the value.
   EXPECT_EQ(options.raw_text, "--echo");
   EXPECT_FALSE(options.echo);
-  EXPECT_EQ(options.prefix, 0x0C0000FFu);
-  EXPECT_EQ(options.short_bytes, 7u);
-  EXPECT_TRUE(options.close_without_answer);
-  EXPECT_TRUE(options.no_read);
-  EXPECT_EQ(options.extra, "tail");
-  EXPECT_EQ(options.delay_ms, 250u);
+  EXPECT_EQ(options.faults.prefix, 0x0C0000FFu);
+  EXPECT_EQ(options.faults.short_bytes, 7u);
+  EXPECT_TRUE(options.faults.close_without_answer);
+  EXPECT_TRUE(options.faults.no_read);
+  EXPECT_EQ(options.faults.extra, "tail");
+  EXPECT_EQ(options.faults.delay_ms, 250u);
   EXPECT_EQ(options.record_file, "rec.bin");
   EXPECT_EQ(options.count, 3u);
   EXPECT_EQ(options.idle_ms, 900u);
@@ -86,11 +94,11 @@ TEST(HostOptions, EveryOptionLandsInItsField) {
 TEST(HostOptions, PrefixExtremesAndEmptyRaw) {
   auto low = parse_host_options({"--listen", "a", "--prefix", "00000000", "--raw", ""});
   ASSERT_TRUE(low.ok()) << low.error();
-  EXPECT_EQ(low.value().prefix, 0u);
+  EXPECT_EQ(low.value().faults.prefix, 0u);
   EXPECT_EQ(low.value().raw_text, "");
   auto high = parse_host_options({"--listen", "a", "--prefix", "FFFFFFFF"});
   ASSERT_TRUE(high.ok()) << high.error();
-  EXPECT_EQ(high.value().prefix, 0xFFFFFFFFu);
+  EXPECT_EQ(high.value().faults.prefix, 0xFFFFFFFFu);
 }
 
 TEST(HostOptions, HelpWinsOverEverythingAfterIt) {

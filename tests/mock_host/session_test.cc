@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "json/write.h"
+#include "scenario.h"
+
 namespace vtm::mock {
 namespace {
 
@@ -68,7 +71,7 @@ class ReadRequest : public testing::TestWithParam<ReadCase> {};
 
 TEST_P(ReadRequest, KeepsWhatArrived) {
   FakeConnection connection(GetParam().pieces, GetParam().fail_at_end);
-  const ReceivedRequest request = read_request(connection, 1000);
+  const ReceivedFrame request = read_request(connection, 1000);
   EXPECT_EQ(request.bytes, GetParam().received);
   EXPECT_EQ(request.payload, GetParam().payload);
   EXPECT_EQ(request.problem.empty(), GetParam().payload.has_value()) << request.problem;
@@ -107,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ReadRequestLimit, TakesALittleMoreThanTheClientMaySend) {
   const std::string payload(MAX_ACCEPTED_REQUEST_BYTES, 'x');
   FakeConnection connection({frame(payload)});
-  const ReceivedRequest request = read_request(connection, 1000);
+  const ReceivedFrame request = read_request(connection, 1000);
   ASSERT_TRUE(request.payload.has_value()) << request.problem;
   EXPECT_EQ(request.payload->size(), payload.size());
 }
@@ -125,7 +128,7 @@ TEST_P(ReplyBytes, PrefixPayloadAndExtra) {
   args.insert(args.end(), GetParam().options.begin(), GetParam().options.end());
   auto options = parse_host_options(args);
   ASSERT_TRUE(options.ok()) << options.error();
-  const Reply reply = reply_for(options.value(), GetParam().payload);
+  const Reply reply = reply_for(options.value().faults, GetParam().payload);
   EXPECT_EQ(std::string(reply.prefix.data(), reply.prefix.size()) + std::string(reply.payload) +
                 std::string(reply.extra),
             GetParam().bytes);
@@ -163,14 +166,14 @@ TEST_P(ServeConnection, RecordsThenAnswersAsScripted) {
   std::vector<std::string> records;
   std::vector<std::uint64_t> sleeps;
   const Responder responder = Responder::fixed("R");
-  serve_connection(
-      connection, options.value(), responder,
-      [&](std::string_view bytes) {
-        records.emplace_back(bytes);
-        // Recorded before any answer goes out.
-        EXPECT_TRUE(connection.written.empty());
-      },
-      [&](std::uint64_t ms) { sleeps.push_back(ms); });
+  HostContext host{options.value(), responder};
+  host.record = [&](std::string_view bytes) {
+    records.emplace_back(bytes);
+    // Recorded before any answer goes out.
+    EXPECT_TRUE(connection.written.empty());
+  };
+  host.sleep_ms = [&](std::uint64_t ms) { sleeps.push_back(ms); };
+  serve_connection(connection, 1, host);
   ASSERT_EQ(records.size(), 1u);
   EXPECT_EQ(records.front(), GetParam().recorded);
   EXPECT_EQ(connection.written, GetParam().written);
@@ -187,13 +190,70 @@ INSTANTIATE_TEST_SUITE_P(
                     ServeCase{{"--no-read", "--close"}, {frame("{}")}, "", "", {}},
                     ServeCase{{}, {frame("{}").substr(0, 3)}, frame("{}").substr(0, 3), "", {}}));
 
+// One strict scenario, connection after connection: which stub answers, with what bytes, faults
+// and waits, and what the journal says.
+TEST(ServeScenario, StubsAnswerWithTheirOwnFaultsAndAreJournaled) {
+  auto options = parse_host_options({"--listen", "x", "--scenario", "s", "--strict"});
+  ASSERT_TRUE(options.ok());
+  auto stubs = parse_scenario(R"({"stubs": [
+      {"name": "quiet", "fault": {"noRead": true}, "times": 1, "raw": "N"},
+      {"match": {"command": "a"}, "fault": {"short": 1, "extra": "X"}, "raw": "abc"},
+      {"match": {"command": "h"}, "fault": {"hang": true}},
+      {"match": {"command": "d"}, "delayMs": 7, "response": {"ok": 1}}]})",
+                              "s");
+  ASSERT_TRUE(stubs.ok()) << stubs.error();
+  ScenarioPlayer player(std::move(stubs).value());
+  const Responder responder = Responder::builtin();
+  std::vector<std::uint64_t> sleeps;
+  std::vector<std::string> journal;
+  HostContext host{options.value(), responder, &player};
+  host.sleep_ms = [&](std::uint64_t ms) { sleeps.push_back(ms); };
+  host.journal = [&](const JsonValue& entry) {
+    journal.push_back(to_compact_text(JsonArray{
+        *find_member(entry, "stub"), *find_member(entry, "sent"), *find_member(entry, "faults")}));
+  };
+  int holds = 0;
+  host.hold = [&] {
+    ++holds;
+    // The line is written before the connection is held.
+    EXPECT_EQ(journal.size(), 3u);
+  };
+  const auto request = [](std::string_view command) {
+    return frame(R"({"command":")" + std::string(command) + R"(","requestId":"r"})");
+  };
+  struct Case {
+    std::string command;
+    std::string written;
+    std::string journal;
+  };
+  const std::vector<Case> cases = {
+      {"a", frame("N"), R"(["quiet","answer",["noRead"]])"},
+      {"a", std::string("\0\0\0\x03", 4) + "aX", R"([1,"answer",["short","extra"]])"},
+      {"h", "", R"([2,"nothing",["hang"]])"},
+      {"d", frame(R"({"ok":1,"requestId":"r"})"), R"([3,"answer",[]])"},
+      {"z",
+       frame(R"({"data":null,"error":{"code":"UNMATCHED_REQUEST","message":"no stub matches the )"
+             R"(request: z []"},"requestId":"r","success":false})"),
+       R"([null,"answer",[]])"},
+  };
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    FakeConnection connection({request(cases[i].command)});
+    const SessionOutcome outcome = serve_connection(connection, i + 1, host);
+    EXPECT_EQ(connection.written, cases[i].written) << i;
+    ASSERT_EQ(journal.size(), i + 1);
+    EXPECT_EQ(journal.back(), cases[i].journal) << i;
+    EXPECT_EQ(outcome.unmatched.has_value(), cases[i].command == "z") << i;
+  }
+  EXPECT_EQ(holds, 1);
+  EXPECT_EQ(sleeps, std::vector<std::uint64_t>{7});
+}
+
 TEST(ServeConnectionReads, NoReadTouchesNothing) {
   auto options = parse_host_options({"--listen", "x", "--no-read", "--raw", "R"});
   ASSERT_TRUE(options.ok());
   FakeConnection connection({frame("{}")});
-  serve_connection(
-      connection, options.value(), Responder::fixed("R"), [](std::string_view) {},
-      [](std::uint64_t) {});
+  const Responder responder = Responder::fixed("R");
+  serve_connection(connection, 1, HostContext{options.value(), responder});
   EXPECT_EQ(connection.reads, 0);
 }
 

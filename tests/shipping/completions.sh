@@ -2,11 +2,12 @@
 # The installed completions, each loaded the way its shell finds it: bash through bash-completion,
 # zsh through compinit and fpath, fish through XDG_DATA_DIRS. Each must offer the client's own
 # command words (taken from its usage text), `list` and its targets, and the global options, and
-# nothing of its own after a command word. PowerShell cannot run here: its script must hold the
-# same words and use only long-stable cmdlets.
-# Usage: completions.sh BUILD_DIR CLIENT
+# nothing of its own after a command word; and mock-host's options (taken from its option table,
+# as --help prints it), nothing after one that takes a number. PowerShell cannot run here: its
+# scripts must hold the same words and use only long-stable cmdlets.
+# Usage: completions.sh BUILD_DIR CLIENT HOST
 set -uo pipefail
-build=$1 client=$2
+build=$1 client=$2 host=$3
 here=$(cd "$(dirname "$0")" && pwd)
 
 work=$(mktemp -d)
@@ -19,6 +20,9 @@ cd "$work/empty" || exit 1
 mapfile -t words < <("$client" --help | sed -n '/^Commands:$/,/^$/s/^  //p')
 [ "${#words[@]}" -gt 0 ] || { echo "no command words in the usage text" >&2; exit 1; }
 targets=(apps applications windows screens displays)
+mapfile -t host_options < <("$host" --help | sed -n 's/^  \(--[a-z-]*\).*/\1/p')
+mapfile -t host_valued < <("$host" --help | sed -n 's/^  \(--[a-z-]*\) [A-Z].*/\1/p')
+[ "${#host_options[@]}" -gt 0 ] || { echo "no options in mock-host's usage text" >&2; exit 1; }
 options=(--json --json-output --no-remote --version --help -h)
 
 # sorted WORD...: the words one per line, sorted, as the shells' answers are compared.
@@ -29,42 +33,46 @@ starting() {
   for w in "$@"; do [[ $w == "$prefix"* ]] && printf '%s\n' "$w"; done
 }
 
-# What follows the program name | what must be offered.
+# What is typed | what must be offered.
 cases=(
-  "|$(sorted "${words[@]}" list)"
-  "cl|$(sorted $(starting cl "${words[@]}"))"
-  "--json cl|$(sorted $(starting cl "${words[@]}"))"
-  "list |$(sorted "${targets[@]}")"
-  "--no-remote list w|windows"
-  "-|$(sorted "${options[@]}")"
-  "click --j|$(sorted --json --json-output)"
-  "click |"
-  "list windows |"
+  "vantelmirectl |$(sorted "${words[@]}" list)"
+  "vantelmirectl cl|$(sorted $(starting cl "${words[@]}"))"
+  "vantelmirectl --json cl|$(sorted $(starting cl "${words[@]}"))"
+  "vantelmirectl list |$(sorted "${targets[@]}")"
+  "vantelmirectl --no-remote list w|windows"
+  "vantelmirectl -|$(sorted "${options[@]}")"
+  "vantelmirectl click --j|$(sorted --json --json-output)"
+  "vantelmirectl click |"
+  "vantelmirectl list windows |"
+  "mock-host -|$(sorted "${host_options[@]}")"
+  "mock-host --listen x --s|$(sorted $(starting --s "${host_options[@]}"))"
+  "mock-host --count |"
+  "mock-host --strict --delay-ms |"
 )
 
 bash_offers() {
   XDG_DATA_DIRS=$prefix/share bash --norc --noprofile -c '
     source /usr/share/bash-completion/bash_completion || exit 1
-    __load_completion vantelmirectl || exit 1
-    registration=$(complete -p vantelmirectl) || exit 1
+    line=$1
+    read -ra COMP_WORDS <<<"$line"
+    __load_completion "${COMP_WORDS[0]}" || exit 1
+    registration=$(complete -p "${COMP_WORDS[0]}") || exit 1
     function=${registration##* -F }
     function=${function%% *}
-    line="vantelmirectl $1"
-    read -ra COMP_WORDS <<<"$line"
     [[ $line == *" " ]] && COMP_WORDS+=("")
     COMP_CWORD=$((${#COMP_WORDS[@]} - 1)) COMP_LINE=$line COMP_POINT=${#line}
-    "$function" vantelmirectl "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+    "$function" "${COMP_WORDS[0]}" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
     printf "%s\n" "${COMPREPLY[@]}"' _ "$1"
 }
 
 fish_offers() {
   HOME=$work/home XDG_CONFIG_HOME=$work/home XDG_DATA_DIRS=$prefix/share PATH=$prefix/bin:$PATH \
-    TYPED=$1 fish -c 'complete -C "vantelmirectl $TYPED"' | cut -f1
+    TYPED=$1 fish -c 'complete -C "$TYPED"' | cut -f1
 }
 
 # zsh answers all lines in one interactive session; the answers are split at the "--" lines.
 zsh_lines=()
-for c in "${cases[@]}"; do zsh_lines+=("vantelmirectl ${c%%|*}"); done
+for c in "${cases[@]}"; do zsh_lines+=("${c%%|*}"); done
 zsh "$here/zsh-complete.zsh" "$prefix/share/zsh/site-functions" "$work/zsh.out" "${zsh_lines[@]}" \
   || echo "zsh: the completion session failed" >&2
 zsh_offers() { awk -v n="$1" '/^--$/ { i++; next } i == n' "$work/zsh.out"; }
@@ -83,32 +91,34 @@ for shell in bash zsh fish; do
     got=$(sorted $got)
     checks=$((checks + 1))
     if [ "$got" != "$want" ]; then
-      echo "FAIL [$shell] vantelmirectl $typed<Tab>: offered [$(echo $got)], expected [$(echo $want)]" >&2
+      echo "FAIL [$shell] $typed<Tab>: offered [$(echo $got)], expected [$(echo $want)]" >&2
       failed=$((failed + 1))
     fi
   done
 done
 
 # PowerShell: the three lists as the script spells them, and no cmdlet beyond the plain ones.
-ps1=$prefix/share/vantelmirectl/vantelmirectl-completion.ps1
+ps_dir=$prefix/share/vantelmirectl
 ps_list() {
-  awk -v name="\$$1" '$1 == name && $2 == "=" { on = 1 } on { print } on && /\)/ { exit }' "$ps1" |
-    grep -o "'[^']*'" | tr -d "'"
+  awk -v name="\$$2" '$1 == name && $2 == "=" { on = 1 } on { print } on && /\)/ { exit }' \
+    "$ps_dir/$1-completion.ps1" | grep -o "'[^']*'" | tr -d "'"
 }
 ps_check() {
-  local name=$1
-  shift
+  local program=$1 name=$2
+  shift 2
   checks=$((checks + 1))
-  if [ "$(ps_list "$name")" != "$(printf '%s\n' "$@")" ]; then
-    echo "FAIL [powershell] \$$name is [$(echo $(ps_list "$name"))], expected [$*]" >&2
+  if [ "$(ps_list "$program" "$name")" != "$(printf '%s\n' "$@")" ]; then
+    echo "FAIL [powershell] $program \$$name is [$(echo $(ps_list "$program" "$name"))], expected [$*]" >&2
     failed=$((failed + 1))
   fi
 }
-ps_check commandWords "${words[@]}"
-ps_check listTargets "${targets[@]}"
-ps_check globalOptions "${options[@]}"
+ps_check vantelmirectl commandWords "${words[@]}"
+ps_check vantelmirectl listTargets "${targets[@]}"
+ps_check vantelmirectl globalOptions "${options[@]}"
+ps_check mock-host hostOptions "${host_options[@]}"
+ps_check mock-host valuedOptions "${host_valued[@]}"
 checks=$((checks + 1))
-cmdlets=$(grep -v '^ *#' "$ps1" | grep -oE '\b[A-Z][a-z]+-[A-Z][A-Za-z]+\b' | sort -u)
+cmdlets=$(cat "$ps_dir"/*-completion.ps1 | grep -v '^ *#' | grep -oE '\b[A-Z][a-z]+-[A-Z][A-Za-z]+\b' | sort -u)
 unexpected=$(comm -23 <(echo "$cmdlets") <(printf '%s\n' ForEach-Object Register-ArgumentCompleter \
   Select-Object Where-Object))
 if [ -n "$unexpected" ]; then

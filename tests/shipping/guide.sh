@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # The callers' guide in the README runs as it stands: its bash examples run in order, in an empty
 # directory, with the client and the stand-in host on the PATH; every "$ COMMAND" must print
-# exactly the lines under it, and every other block nothing. The man page's examples must be the
-# README's, block for block. Usage: guide.sh README MAN_SOURCE CLIENT HOST
+# exactly the lines under it, and every other block nothing. Each man page's examples must be
+# those of its README section, block for block: the client's for the guide to calling it,
+# mock-host's for the guide to testing with it, which goes on from the first.
+# Usage: guide.sh README CLIENT_MAN_SOURCE HOST_MAN_SOURCE CLIENT HOST
 set -uo pipefail
-readme=$1 man_source=$2 client=$3 host=$4
+readme=$1 client_man=$2 host_man=$3 client=$4 host=$5
 command -v jq >/dev/null || { echo "guide: needs jq" >&2; exit 1; }
 
 work=$(mktemp -d)
@@ -31,17 +33,24 @@ split_blocks() {
 failed=0
 fail() { echo "FAIL: $*" >&2; failed=1; }
 
-split_blocks "$readme" "## Calling it from scripts and agents" "$work/readme"
-split_blocks "$man_source" "# EXAMPLES" "$work/man"
-# scdoc reads a backslash as taking the next character literally, also in literal blocks.
-for f in "$work"/man/[0-9]*; do sed -i 's/\\\(.\)/\1/g' "$f"; done
-mapfile -t languages <"$work/readme/languages"
-[ "${#languages[@]}" -gt 0 ] || fail "no examples found in $readme"
-for ((i = 0; i < ${#languages[@]}; i++)); do
-  f=$(printf '%03d' "$i")
-  cmp -s "$work/readme/$f" "$work/man/$f" || fail "man page example $((i + 1)) differs from the README's"
+sections=("## Calling it from scripts and agents|$client_man"
+  "## Testing with \`mock-host\`: scenarios, journal, strict checks and capture|$host_man")
+for ((s = 0; s < ${#sections[@]}; s++)); do
+  heading=${sections[s]%|*} man_source=${sections[s]#*|}
+  split_blocks "$readme" "$heading" "$work/readme$s"
+  split_blocks "$man_source" "# EXAMPLES" "$work/man$s"
+  # scdoc reads a backslash as taking the next character literally, also in literal blocks.
+  for f in "$work/man$s"/[0-9]*; do sed -i 's/\\\(.\)/\1/g' "$f"; done
+  mapfile -t languages <"$work/readme$s/languages"
+  [ "${#languages[@]}" -gt 0 ] || fail "no examples found under $heading"
+  for ((i = 0; i < ${#languages[@]}; i++)); do
+    f=$(printf '%03d' "$i")
+    cmp -s "$work/readme$s/$f" "$work/man$s/$f" ||
+      fail "$(basename "$man_source"): example $((i + 1)) differs from the README's"
+  done
+  [ -e "$work/man$s/$(printf '%03d' "${#languages[@]}")" ] &&
+    fail "$(basename "$man_source") has more examples than the README"
 done
-[ -e "$work/man/$(printf '%03d' "${#languages[@]}")" ] && fail "the man page has more examples than the README"
 
 # One script: each step writes what it prints to its own file.
 steps=0
@@ -50,9 +59,9 @@ expected=()
 commands=()
 {
   echo 'set +e'
-  for ((i = 0; i < ${#languages[@]}; i++)); do
-    [ "${languages[i]}" = bash ] || continue
-    body=$(cat "$work/readme/$(printf '%03d' "$i")")
+  for block in "$work"/readme[0-9]/[0-9]*; do
+    [ "$(sed -n "$((10#${block##*/} + 1))p" "${block%/*}/languages")" = bash ] || continue
+    body=$(cat "$block")
     if [[ $body != '$ '* ]]; then
       printf '{\n%s\n} >%q 2>&1\n' "$body" "$work/out/$steps"
       commands+=("(the block starting: ${body%%$'\n'*})")

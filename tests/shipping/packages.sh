@@ -16,14 +16,16 @@ fail() {
 }
 
 if [[ $client == *.exe ]]; then
-  tree=(README.md mock-host.1.html mock-host.exe vantelmirectl-completion.ps1 vantelmirectl.1.html
-    vantelmirectl.exe)
+  tree=(README.md mock-host-completion.ps1 mock-host.1.html mock-host.exe
+    vantelmirectl-completion.ps1 vantelmirectl.1.html vantelmirectl.exe)
   installed_client=vantelmirectl.exe
 else
-  tree=(bin/mock-host bin/vantelmirectl share/bash-completion/completions/vantelmirectl
-    share/doc/vantelmirectl/README.md share/fish/vendor_completions.d/vantelmirectl.fish
+  tree=(bin/mock-host bin/vantelmirectl share/bash-completion/completions/mock-host
+    share/bash-completion/completions/vantelmirectl share/doc/vantelmirectl/README.md
+    share/fish/vendor_completions.d/mock-host.fish share/fish/vendor_completions.d/vantelmirectl.fish
     share/man/man1/mock-host.1 share/man/man1/vantelmirectl.1
-    share/vantelmirectl/vantelmirectl-completion.ps1 share/zsh/site-functions/_vantelmirectl)
+    share/vantelmirectl/mock-host-completion.ps1 share/vantelmirectl/vantelmirectl-completion.ps1
+    share/zsh/site-functions/_mock-host share/zsh/site-functions/_vantelmirectl)
   installed_client=bin/vantelmirectl
 fi
 expected=$(printf '%s\n' "${tree[@]}" | LC_ALL=C sort)

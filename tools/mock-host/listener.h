@@ -1,7 +1,8 @@
 #pragma once
-// The stand-in host's only seam to the operating system: a listening endpoint that hands out one
-// blocking byte-stream connection at a time, plus the process setup the host needs. The build
-// picks the POSIX (Unix socket) or the Windows (named pipe) implementation.
+// The stand-in host's only seam to the operating system: a listening endpoint that hands out
+// blocking byte-stream connections, each usable from its own thread, a connection to another
+// host for the proxy, plus the process setup the host needs. The build picks the POSIX (Unix
+// socket) or the Windows (named pipe) implementation.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -34,6 +35,9 @@ class Listener {
 // Starts listening at path. connections is how many the host will accept in total, so a
 // transport that must prepare each endpoint ahead knows when to stop preparing.
 Result<std::unique_ptr<Listener>> listen(const std::string& path, std::uint64_t connections);
+
+// Connects to a host listening at path, as the client does; a failure is the platform's text.
+Result<std::unique_ptr<Connection>> connect_to(const std::string& path);
 
 // Process-wide setup before anything else: a vanished peer must be an error value, never a
 // signal that kills the host.

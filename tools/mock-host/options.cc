@@ -64,36 +64,43 @@ Result<std::uint32_t> parse_prefix(std::string_view option, std::string_view tex
 // Field setters: each checks the value and stores it. `option` is the name for messages.
 using Setter = Status (*)(HostOptions& options, std::string_view option, std::string_view value);
 
-template <auto FIELD>
+// FIELD is a member of HostOptions, or the path to one through a member struct.
+template <auto... FIELD>
+auto& field(HostOptions& options) {
+  return (options.*....*FIELD);
+}
+
+template <auto... FIELD>
 Status set_flag(HostOptions& options, std::string_view, std::string_view) {
-  options.*FIELD = true;
+  field<FIELD...>(options) = true;
   return ok_status();
 }
 
-template <auto FIELD>
+template <auto... FIELD>
 Status set_text(HostOptions& options, std::string_view, std::string_view value) {
-  options.*FIELD = std::string(value);
+  field<FIELD...>(options) = std::string(value);
   return ok_status();
 }
 
-template <auto FIELD, std::uint64_t MIN, std::uint64_t MAX>
+template <std::uint64_t MIN, std::uint64_t MAX, auto... FIELD>
 Status set_number(HostOptions& options, std::string_view option, std::string_view value) {
   auto number = parse_decimal(option, value, MIN, MAX);
   if (!number) return std::move(number).take_failure();
-  options.*FIELD = number.value();
+  field<FIELD...>(options) = number.value();
   return ok_status();
 }
 
+template <auto FIELD>
 Status set_listen(HostOptions& options, std::string_view option, std::string_view value) {
   if (value.empty()) return Failure{std::string(option) + " needs a non-empty path"};
-  options.listen_path = value;
+  options.*FIELD = value;
   return ok_status();
 }
 
 Status set_prefix(HostOptions& options, std::string_view option, std::string_view value) {
   auto prefix = parse_prefix(option, value);
   if (!prefix) return std::move(prefix).take_failure();
-  options.prefix = prefix.value();
+  options.faults.prefix = prefix.value();
   return ok_status();
 }
 
@@ -101,6 +108,7 @@ enum class Role {
   Plain,
   Required,
   AnswerSource,  // at most one of these: they all say where answers come from
+  Fault,         // shapes the host's own answers, so not a relayed one
 };
 
 struct OptionEntry {
@@ -112,9 +120,11 @@ struct OptionEntry {
 };
 
 // Order is the order of the usage text. Every option may be given once.
-constexpr std::array<OptionEntry, 16> OPTIONS = {{
-    {"--listen", "PATH", Role::Required, set_listen,
+constexpr std::array<OptionEntry, 21> OPTIONS = {{
+    {"--listen", "PATH", Role::Required, set_listen<&HostOptions::listen_path>,
      R"(Unix socket path, or \\.\pipe\NAME on Windows)"},
+    {"--scenario", "FILE", Role::AnswerSource, set_text<&HostOptions::scenario_file>,
+     "answer from the stubs of a scenario file (see mock-host(1))"},
     {"--responses", "FILE", Role::AnswerSource, set_text<&HostOptions::responses_file>,
      "JSON object mapping command word -> response value"},
     {"--echo", "", Role::AnswerSource, set_flag<&HostOptions::echo>,
@@ -124,25 +134,35 @@ constexpr std::array<OptionEntry, 16> OPTIONS = {{
     {"--raw-file", "FILE", Role::AnswerSource, set_text<&HostOptions::raw_file>,
      "same, payload bytes from a file"},
     {"--payload-bytes", "N", Role::AnswerSource,
-     set_number<&HostOptions::payload_bytes, 1, MAX_PAYLOAD_BYTES_OPTION>,
+     set_number<1, MAX_PAYLOAD_BYTES_OPTION, &HostOptions::payload_bytes>,
      "answer with a valid JSON payload of exactly N bytes"},
-    {"--prefix", "HEX", Role::Plain, set_prefix,
+    {"--proxy", "TARGET", Role::AnswerSource, set_listen<&HostOptions::proxy_target>,
+     "forward each request to the host at TARGET, relay its answer"},
+    {"--prefix", "HEX", Role::Fault, set_prefix,
      "send this 8-hex-digit length prefix instead of the real one"},
-    {"--short", "N", Role::Plain, set_number<&HostOptions::short_bytes, 0, MAX_U32>,
+    {"--short", "N", Role::Fault,
+     set_number<0, MAX_U32, &HostOptions::faults, &Faults::short_bytes>,
      "send only the first N payload bytes, then close"},
-    {"--close", "", Role::Plain, set_flag<&HostOptions::close_without_answer>,
+    {"--close", "", Role::Fault, set_flag<&HostOptions::faults, &Faults::close_without_answer>,
      "read the request, then close without answering"},
-    {"--no-read", "", Role::Plain, set_flag<&HostOptions::no_read>,
+    {"--no-read", "", Role::Fault, set_flag<&HostOptions::faults, &Faults::no_read>,
      "don't read the request: answer (or close) at once"},
-    {"--extra", "TEXT", Role::Plain, set_text<&HostOptions::extra>,
+    {"--extra", "TEXT", Role::Fault, set_text<&HostOptions::faults, &Faults::extra>,
      "after the frame, send these extra bytes too"},
-    {"--delay-ms", "N", Role::Plain, set_number<&HostOptions::delay_ms, 0, MAX_MILLISECONDS>,
+    {"--delay-ms", "N", Role::Fault,
+     set_number<0, MAX_MILLISECONDS, &HostOptions::faults, &Faults::delay_ms>,
      "wait N ms before answering"},
     {"--record", "FILE", Role::Plain, set_text<&HostOptions::record_file>,
      "write the raw bytes received to FILE (appended per connection)"},
-    {"--count", "N", Role::Plain, set_number<&HostOptions::count, 1, MAX_U32>,
-     "stop after N connections (default 1)"},
-    {"--idle-ms", "N", Role::Plain, set_number<&HostOptions::idle_ms, 1, MAX_MILLISECONDS>,
+    {"--journal", "FILE", Role::Plain, set_text<&HostOptions::journal_file>,
+     "write one JSON line per finished connection to FILE"},
+    {"--strict", "", Role::Plain, set_flag<&HostOptions::strict>,
+     "with --scenario: unmatched requests fail; exit 3 on unmet expectations"},
+    {"--capture", "FILE", Role::Plain, set_text<&HostOptions::capture_file>,
+     "with --proxy: write the exchanges to FILE as a scenario"},
+    {"--count", "N", Role::Plain, set_number<1, MAX_U32, &HostOptions::count>,
+     "stop after N finished connections (default 1)"},
+    {"--idle-ms", "N", Role::Plain, set_number<1, MAX_MILLISECONDS, &HostOptions::idle_ms>,
      "stop after N ms without a connection (default 30000)"},
     {"--help", "", Role::Plain, set_flag<&HostOptions::help>, "this text"},
 }};
@@ -193,8 +213,10 @@ std::string build_usage_text() {
   text += "\nWithout ";
   text += answer_source_names(", ", " or ");
   text +=
-      " every command word gets a\nbuilt-in answer. Prints \"listening on PATH\" once ready. "
-      "Exit status: 0 when done or idle,\n1 when the endpoint fails, 2 on bad usage.\n";
+      ",\nevery command word gets a built-in answer. Connections are served side by side.\n"
+      "Prints \"listening on PATH\" once ready. Exit status: 0 when done or idle, 1 when the\n"
+      "endpoint or a file it writes fails, 2 on bad usage or a bad scenario, 3 when --strict\n"
+      "finds an expectation unmet.\n";
   return text;
 }
 
@@ -234,6 +256,15 @@ Result<HostOptions> parse_host_options(const std::vector<std::string>& args) {
     if (given[i] && OPTIONS[i].role == Role::AnswerSource) ++sources;
   }
   if (sources > 1) return Failure{"choose at most one of " + answer_source_names(", ", ", ")};
+  if (options.strict && !options.scenario_file) return Failure{"--strict needs --scenario"};
+  if (options.capture_file && !options.proxy_target) return Failure{"--capture needs --proxy"};
+  if (options.proxy_target) {
+    for (std::size_t i = 0; i < OPTIONS.size(); ++i) {
+      if (given[i] && OPTIONS[i].role == Role::Fault) {
+        return Failure{std::string(OPTIONS[i].name) + " cannot shape a relayed answer (--proxy)"};
+      }
+    }
+  }
   return options;
 }
 

@@ -10,6 +10,18 @@
 
 namespace vtm::mock {
 
+// How one answer goes wrong, or how long it waits; set for the whole host by options, or for one
+// stub by its scenario.
+struct Faults {
+  std::optional<std::uint32_t> prefix;
+  std::optional<std::uint64_t> short_bytes;
+  bool close_without_answer = false;
+  bool no_read = false;
+  bool hang = false;  // read the request, then hold the connection unanswered until the host stops
+  std::string extra;
+  std::uint64_t delay_ms = 0;
+};
+
 struct HostOptions {
   bool help = false;
   std::string listen_path;
@@ -20,16 +32,15 @@ struct HostOptions {
   std::optional<std::string> raw_text;
   std::optional<std::string> raw_file;
   std::optional<std::uint64_t> payload_bytes;
+  std::optional<std::string> scenario_file;
+  std::optional<std::string> proxy_target;
 
-  // Frame faults.
-  std::optional<std::uint32_t> prefix;
-  std::optional<std::uint64_t> short_bytes;
-  bool close_without_answer = false;
-  bool no_read = false;
-  std::string extra;
-  std::uint64_t delay_ms = 0;
+  Faults faults;
 
   std::optional<std::string> record_file;
+  std::optional<std::string> journal_file;
+  std::optional<std::string> capture_file;
+  bool strict = false;
   std::uint64_t count = 1;
   std::uint64_t idle_ms = 30000;
 };

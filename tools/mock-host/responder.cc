@@ -12,6 +12,29 @@
 namespace vtm::mock {
 namespace {
 
+std::string success_payload(JsonValue request_id, JsonValue data) {
+  JsonObject response;
+  response.insert("data", std::move(data));
+  response.insert("debugLog", JsonArray{});
+  response.insert("requestId", std::move(request_id));
+  response.insert("success", true);
+  return to_compact_text(response);
+}
+
+std::string echo_payload(JsonValue request) {
+  JsonValue request_id;
+  if (const JsonValue* id = find_member(request, "requestId")) request_id = *id;
+  JsonObject data;
+  data.insert("request", std::move(request));
+  JsonObject response;
+  response.insert("data", std::move(data));
+  response.insert("requestId", std::move(request_id));
+  response.insert("success", true);
+  return to_compact_text(response);
+}
+
+}  // namespace
+
 std::string failure_payload(JsonValue request_id, std::string_view code, std::string message) {
   JsonObject error;
   error.insert("code", std::string(code));
@@ -24,23 +47,6 @@ std::string failure_payload(JsonValue request_id, std::string_view code, std::st
   return to_compact_text(response);
 }
 
-std::string success_payload(JsonValue request_id, JsonValue data) {
-  JsonObject response;
-  response.insert("data", std::move(data));
-  response.insert("debugLog", JsonArray{});
-  response.insert("requestId", std::move(request_id));
-  response.insert("success", true);
-  return to_compact_text(response);
-}
-
-// A request the host can act on: its command word and string arguments.
-struct Request {
-  JsonValue request_id;
-  std::string command;
-  std::vector<std::string> arguments;
-};
-
-// A failure here is the whole failure response, ready to send.
 Result<Request> understand(std::string_view payload) {
   auto parsed = parse_json(payload);
   if (!parsed) {
@@ -75,18 +81,6 @@ Result<Request> understand(std::string_view payload) {
   return request;
 }
 
-std::string echo_payload(JsonValue request) {
-  JsonValue request_id;
-  if (const JsonValue* id = find_member(request, "requestId")) request_id = *id;
-  JsonObject data;
-  data.insert("request", std::move(request));
-  JsonObject response;
-  response.insert("data", std::move(data));
-  response.insert("requestId", std::move(request_id));
-  response.insert("success", true);
-  return to_compact_text(response);
-}
-
 std::string builtin_answer(const Request& request) {
   auto data = default_data(request.command, request.arguments);
   if (!data) {
@@ -105,8 +99,6 @@ Result<std::string> read_file(const std::string& path, std::string_view option) 
   if (in.bad()) return Failure{std::string(option) + ": cannot read " + path};
   return bytes;
 }
-
-}  // namespace
 
 Responder Responder::builtin() { return Responder(Mode::Builtin); }
 

@@ -4,12 +4,32 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "json/json_value.h"
 #include "options.h"
 #include "result.h"
 
 namespace vtm::mock {
+
+// A request the host can act on: its command word and string arguments.
+struct Request {
+  JsonValue request_id;
+  std::string command;
+  std::vector<std::string> arguments;
+};
+
+// A failure here is the whole failure response, ready to send.
+Result<Request> understand(std::string_view payload);
+
+// The host's own failure answer, compact.
+std::string failure_payload(JsonValue request_id, std::string_view code, std::string message);
+
+// The built-in answer to a request.
+std::string builtin_answer(const Request& request);
+
+// A whole file named by an option; a failure names the option and the file.
+Result<std::string> read_file(const std::string& path, std::string_view option);
 
 class Responder {
  public:

@@ -1,9 +1,12 @@
 #include "session.h"
 
-#include "bridge/frames.h"
-
 #include <algorithm>
 #include <limits>
+
+#include "bridge/frames.h"
+#include "json/write.h"
+#include "proxy.h"
+#include "scenario.h"
 
 namespace vtm::mock {
 namespace {
@@ -38,30 +41,59 @@ bool read_into(Connection& connection, std::string& out, std::size_t want, int t
   return true;
 }
 
-}  // namespace
-
-ReceivedRequest read_request(Connection& connection, int timeout_ms) {
-  ReceivedRequest request;
-  if (!read_into(connection, request.bytes, 4, timeout_ms, request.problem)) return request;
-  const std::uint32_t length =
-      decode_length_prefix(std::span<const char, 4>(request.bytes.data(), 4));
-  if (length > MAX_ACCEPTED_REQUEST_BYTES) {
-    request.problem = "request length " + std::to_string(length) + " refused";
-    return request;
+Status send_reply(Connection& connection, const Reply& reply, int timeout_ms) {
+  for (std::string_view piece :
+       {std::string_view(reply.prefix.data(), reply.prefix.size()), reply.payload, reply.extra}) {
+    if (Status written = write_all(connection, piece, timeout_ms); !written) return written;
   }
-  if (!read_into(connection, request.bytes, length, timeout_ms, request.problem)) return request;
-  request.payload = request.bytes.substr(4);
-  return request;
+  return ok_status();
 }
 
-Reply reply_for(const HostOptions& options, std::string_view payload) {
+// The names of the faults in force, for the journal.
+JsonArray fault_names(const Faults& faults) {
+  JsonArray names;
+  const auto add = [&](bool on, const char* name) {
+    if (on) names.emplace_back(name);
+  };
+  add(faults.no_read, "noRead");
+  add(faults.close_without_answer, "close");
+  add(faults.hang, "hang");
+  add(faults.prefix.has_value(), "prefix");
+  add(faults.short_bytes.has_value(), "short");
+  add(!faults.extra.empty(), "extra");
+  return names;
+}
+
+std::string describe(const Request& request) {
+  JsonArray arguments;
+  for (const std::string& argument : request.arguments) arguments.emplace_back(argument);
+  return request.command + " " + to_compact_text(arguments);
+}
+
+}  // namespace
+
+ReceivedFrame read_frame(Connection& connection, int timeout_ms, std::uint32_t max_length) {
+  ReceivedFrame frame;
+  if (!read_into(connection, frame.bytes, 4, timeout_ms, frame.problem)) return frame;
   const std::uint32_t length =
-      options.prefix ? *options.prefix : static_cast<std::uint32_t>(payload.size());
+      decode_length_prefix(std::span<const char, 4>(frame.bytes.data(), 4));
+  if (length > max_length) {
+    frame.problem = "frame length " + std::to_string(length) + " refused";
+    return frame;
+  }
+  if (!read_into(connection, frame.bytes, length, timeout_ms, frame.problem)) return frame;
+  frame.payload = frame.bytes.substr(4);
+  return frame;
+}
+
+Reply reply_for(const Faults& faults, std::string_view payload) {
+  const std::uint32_t length =
+      faults.prefix ? *faults.prefix : static_cast<std::uint32_t>(payload.size());
   const std::size_t sent =
-      options.short_bytes
-          ? static_cast<std::size_t>(std::min<std::uint64_t>(*options.short_bytes, payload.size()))
+      faults.short_bytes
+          ? static_cast<std::size_t>(std::min<std::uint64_t>(*faults.short_bytes, payload.size()))
           : payload.size();
-  return Reply{encode_length_prefix(length), payload.substr(0, sent), options.extra};
+  return Reply{encode_length_prefix(length), payload.substr(0, sent), faults.extra};
 }
 
 Status write_all(Connection& connection, std::string_view bytes, int timeout_ms) {
@@ -74,43 +106,133 @@ Status write_all(Connection& connection, std::string_view bytes, int timeout_ms)
   return ok_status();
 }
 
-SessionOutcome serve_connection(Connection& connection, const HostOptions& options,
-                                const Responder& responder,
-                                const std::function<void(std::string_view)>& record,
-                                const std::function<void(std::uint64_t)>& sleep_ms) {
-  const int timeout_ms = io_timeout(options);
+std::string stub_answer(const Stub& stub, const std::optional<Request>& request,
+                        const Responder& responder, const std::optional<std::string>& payload) {
+  if (stub.raw) return *stub.raw;
+  if (stub.response) {
+    // As the app does: the answer carries the id of the request it answers.
+    if (stub.response->kind() == JsonValue::Kind::Object && request &&
+        stub.response->as_object().find("requestId") == nullptr) {
+      JsonObject response = stub.response->as_object();
+      response.insert("requestId", request->request_id);
+      return to_compact_text(response);
+    }
+    return to_compact_text(*stub.response);
+  }
+  std::optional<std::string_view> text;
+  if (payload) text = *payload;
+  return responder.answer(text);
+}
+
+SessionOutcome serve_connection(Connection& connection, std::uint64_t number,
+                                const HostContext& host) {
+  const int timeout_ms = io_timeout(host.options);
   SessionOutcome outcome;
+  Faults faults = host.options.faults;
+  Choice choice;
+  if (host.scenario) choice = host.scenario->choose_unread();
+  if (choice.stub) faults = choice.stub->faults;
+
   std::optional<std::string> payload;
-  if (!options.no_read) {
-    ReceivedRequest request = read_request(connection, timeout_ms);
+  if (!faults.no_read) {
+    ReceivedFrame request = read_request(connection, timeout_ms);
     outcome.received = std::move(request.bytes);
     outcome.problem = std::move(request.problem);
     payload = std::move(request.payload);
   }
-  record(outcome.received);
+  host.record(outcome.received);
 
-  // Without a whole request there is nothing to answer; --no-read answers regardless.
-  const bool answer = !options.close_without_answer && (options.no_read || payload);
-  if (options.delay_ms > 0) sleep_ms(options.delay_ms);
-  if (answer) {
-    std::string answered;
-    std::optional<std::string_view> bytes = responder.fixed_bytes();
-    if (!bytes) {
-      std::optional<std::string_view> request;
-      if (payload) request = *payload;
-      answered = responder.answer(request);
-      bytes = answered;
-    }
-    const Reply reply = reply_for(options, *bytes);
-    for (std::string_view piece :
-         {std::string_view(reply.prefix.data(), reply.prefix.size()), reply.payload, reply.extra}) {
-      Status written = write_all(connection, piece, timeout_ms);
-      if (!written) {
-        outcome.problem = "write failed: " + written.error();
-        break;
-      }
+  std::optional<Request> request;
+  if (payload) {
+    if (auto understood = understand(*payload)) request = std::move(understood).value();
+  }
+  if (host.scenario && !choice.stub) {
+    if (request) choice = host.scenario->choose(request->command, request->arguments);
+    if (choice.stub) {
+      faults = choice.stub->faults;
+    } else if (payload) {
+      outcome.unmatched =
+          request ? describe(*request) : "(not a request) " + to_compact_text(JsonValue(*payload));
     }
   }
+
+  // What goes out: an answer of the host's own shaped by the faults, the proxy's relayed bytes,
+  // or nothing. A large fixed answer goes out without a copy per connection, which would
+  // otherwise count in every client's measured time: the answer views owned or fixed bytes.
+  std::string owned;
+  std::optional<std::string_view> answer;
+  std::optional<std::string> relayed;
+  const bool can_answer = faults.no_read || payload.has_value();
+  // Journaled before anything goes out, so that the line is there once the caller has its
+  // answer, or while it is held.
+  const auto journal = [&] {
+    if (!host.journal) return;
+    JsonObject entry;
+    entry.insert("connection", JsonValue::from_u64(number));
+    entry.insert("command", request ? JsonValue(request->command) : JsonValue());
+    JsonArray arguments;
+    if (request) {
+      for (const std::string& argument : request->arguments) arguments.emplace_back(argument);
+    }
+    entry.insert("arguments", std::move(arguments));
+    entry.insert("requestId", request ? request->request_id : JsonValue());
+    entry.insert("stub", choice.stub ? choice.stub->label : JsonValue());
+    entry.insert("unmatched", outcome.unmatched.has_value());
+    entry.insert("stateBefore", host.scenario ? JsonValue(choice.state_before) : JsonValue());
+    entry.insert("stateAfter", host.scenario ? JsonValue(choice.state_after) : JsonValue());
+    entry.insert("sent", answer || relayed ? "answer" : "nothing");
+    entry.insert("faults", host.proxy ? JsonArray{} : fault_names(faults));
+    entry.insert("answer", answer ? JsonValue(std::string(*answer)) : JsonValue());
+    entry.insert("problem", outcome.problem.empty() ? JsonValue() : JsonValue(outcome.problem));
+    host.journal(entry);
+  };
+
+  if (host.proxy && payload) {
+    auto forwarded = host.proxy->forward(outcome.received);
+    if (forwarded) {
+      relayed = std::move(forwarded.value().bytes);
+      if (request) host.proxy->capture(*request, forwarded.value());
+      if (forwarded.value().payload) {
+        owned = std::move(*forwarded.value().payload);
+        answer = owned;
+      }
+    } else {
+      outcome.problem = forwarded.error();
+      owned = failure_payload(request ? request->request_id : JsonValue(),
+                              "PROXY_TARGET_UNAVAILABLE", forwarded.error());
+      answer = owned;
+    }
+  } else if (faults.hang && payload) {
+    outcome.held = true;
+    journal();
+    host.hold();
+  } else if (can_answer && !faults.close_without_answer) {
+    if (faults.delay_ms > 0) host.sleep_ms(faults.delay_ms);
+    if (choice.stub) {
+      owned = stub_answer(*choice.stub, request, host.responder, payload);
+    } else if (outcome.unmatched && host.options.strict) {
+      owned = failure_payload(request ? request->request_id : JsonValue(), "UNMATCHED_REQUEST",
+                              "no stub matches the request: " + *outcome.unmatched);
+    } else if (auto fixed = host.responder.fixed_bytes()) {
+      answer = *fixed;
+    } else {
+      std::optional<std::string_view> text;
+      if (payload) text = *payload;
+      owned = host.responder.answer(text);
+    }
+    if (!answer) answer = owned;
+  } else if (faults.delay_ms > 0 && faults.close_without_answer) {
+    host.sleep_ms(faults.delay_ms);
+  }
+
+  if (!outcome.held) journal();
+  Status written = ok_status();
+  if (relayed) {
+    written = write_all(connection, *relayed, timeout_ms);
+  } else if (answer) {
+    written = send_reply(connection, reply_for(faults, *answer), timeout_ms);
+  }
+  if (!written) outcome.problem = "write failed: " + written.error();
   connection.finish(timeout_ms);
   return outcome;
 }

@@ -1,5 +1,7 @@
 #pragma once
-// One connection from accept to close: read the request frame, record it, answer as scripted.
+// One connection from accept to close: read the request frame, record it, choose the answer
+// (a stub, the proxy's target, or the host's own), describe it for the journal, and send it
+// with its faults.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -8,46 +10,76 @@
 #include <string_view>
 
 #include "bridge/frames.h"
+#include "json/json_value.h"
 #include "listener.h"
 #include "options.h"
 #include "responder.h"
+#include "scenario.h"
 
 namespace vtm::mock {
+
+class Proxy;
 
 // Requests this much above the client's own limit are still read, so a client that oversteps
 // its limit is seen doing so; anything larger is only recorded and dropped.
 inline constexpr std::uint32_t MAX_ACCEPTED_REQUEST_BYTES = MAX_REQUEST_FRAME_BYTES + 65'536;
 
-struct ReceivedRequest {
+struct ReceivedFrame {
   std::string bytes;                   // everything that arrived: prefix and payload, or less
   std::optional<std::string> payload;  // set only when a whole frame arrived
   std::string problem;                 // why there is no payload, for the log
 };
 
-// Reads one frame, tolerating a peer that stops early or stalls.
-ReceivedRequest read_request(Connection& connection, int timeout_ms);
+// Reads one frame of at most max_length payload bytes, tolerating a peer that stops early or
+// stalls.
+ReceivedFrame read_frame(Connection& connection, int timeout_ms, std::uint32_t max_length);
+inline ReceivedFrame read_request(Connection& connection, int timeout_ms) {
+  return read_frame(connection, timeout_ms, MAX_ACCEPTED_REQUEST_BYTES);
+}
 
 // What goes out for one answer, in order: the real or forced prefix, the payload (cut to
-// --short), then --extra. The pieces are sent one after another, never joined into a copy.
+// short_bytes), then the extra bytes. The pieces are sent one after another, never joined into
+// a copy.
 struct Reply {
   std::array<char, 4> prefix;
   std::string_view payload;
   std::string_view extra;
 };
-Reply reply_for(const HostOptions& options, std::string_view payload);
+Reply reply_for(const Faults& faults, std::string_view payload);
 
 Status write_all(Connection& connection, std::string_view bytes, int timeout_ms);
+
+// What all connections share.
+struct HostContext {
+  const HostOptions& options;
+  const Responder& responder;
+  ScenarioPlayer* scenario = nullptr;
+  Proxy* proxy = nullptr;
+  // Called with the received bytes before anything is answered, so a caller who waits for the
+  // answer can rely on the record being complete.
+  std::function<void(std::string_view)> record = [](std::string_view) {};
+  std::function<void(std::uint64_t)> sleep_ms = [](std::uint64_t) {};
+  // Takes each connection's journal entry, when the host keeps a journal.
+  std::function<void(const JsonValue&)> journal = nullptr;
+  // A held connection calls this once its request is in: from then on it counts as finished,
+  // and the call returns when the host stops.
+  std::function<void()> hold = [] {};
+};
 
 struct SessionOutcome {
   std::string received;
   std::string problem;  // empty when the connection went as scripted
+  // A request no stub took while a scenario answers, as "COMMAND [ARGUMENTS...]".
+  std::optional<std::string> unmatched;
+  bool held = false;  // the connection was held (a hang) until the host stopped
 };
 
-// record is called with the received bytes before anything is answered, so a caller who waits
-// for the answer can rely on the record being complete.
-SessionOutcome serve_connection(Connection& connection, const HostOptions& options,
-                                const Responder& responder,
-                                const std::function<void(std::string_view)>& record,
-                                const std::function<void(std::uint64_t)>& sleep_ms);
+SessionOutcome serve_connection(Connection& connection, std::uint64_t number,
+                                const HostContext& host);
+
+// A stub's answer: its raw bytes, its response (compact, with the request's id when it has
+// none), or the built-in answer.
+std::string stub_answer(const Stub& stub, const std::optional<Request>& request,
+                        const Responder& responder, const std::optional<std::string>& payload);
 
 }  // namespace vtm::mock

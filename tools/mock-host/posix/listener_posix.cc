@@ -130,18 +130,25 @@ class UnixListener final : public Listener {
   std::string path_;
 };
 
-}  // namespace
-
-Result<std::unique_ptr<Listener>> listen(const std::string& path, std::uint64_t) {
+// Refused rather than truncated: a shortened path would be somebody else's socket.
+Result<sockaddr_un> socket_address(const std::string& path) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
-  // Refused rather than truncated: a shortened path would be somebody else's socket.
   if (path.empty() || path.size() >= sizeof(address.sun_path) ||
       path.find('\0') != std::string::npos) {
     return Failure{"the path must have 1 to " + std::to_string(sizeof(address.sun_path) - 1) +
                    " bytes"};
   }
   std::memcpy(address.sun_path, path.data(), path.size());
+  return address;
+}
+
+}  // namespace
+
+Result<std::unique_ptr<Listener>> listen(const std::string& path, std::uint64_t) {
+  auto checked = socket_address(path);
+  if (!checked) return std::move(checked).take_failure();
+  const sockaddr_un& address = checked.value();
 
   // Only a stale socket is removed; any other file at the path is somebody's data.
   struct stat existing {};
@@ -158,8 +165,21 @@ Result<std::unique_ptr<Listener>> listen(const std::string& path, std::uint64_t)
   std::memcpy(g_socket_path, path.c_str(), path.size() + 1);
   // From here the listener owns the socket file and removes it whatever happens next.
   auto listener = std::make_unique<UnixListener>(std::move(fd), path);
-  if (::listen(listener->fd(), 16) != 0) return Failure{platform::platform_error_text(errno)};
+  // Room for a burst of callers arriving together, as agents running commands in parallel do.
+  if (::listen(listener->fd(), 64) != 0) return Failure{platform::platform_error_text(errno)};
   return std::unique_ptr<Listener>(std::move(listener));
+}
+
+Result<std::unique_ptr<Connection>> connect_to(const std::string& path) {
+  auto address = socket_address(path);
+  if (!address) return std::move(address).take_failure();
+  FileDescriptor fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  if (fd.get() < 0) return Failure{platform::platform_error_text(errno)};
+  if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address.value()),
+                sizeof(sockaddr_un)) != 0) {
+    return Failure{platform::platform_error_text(errno)};
+  }
+  return std::unique_ptr<Connection>(std::make_unique<UnixConnection>(std::move(fd)));
 }
 
 void prepare_process() {

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <utility>
+#include <vector>
 
 #include "listener.h"
 #include "platform/platform.h"
@@ -16,8 +18,9 @@ namespace vtm::mock {
 namespace {
 
 constexpr DWORD PIPE_BUFFER_BYTES = 65536;
-// Enough for the instance being served plus the one kept listening behind it.
-constexpr DWORD PIPE_INSTANCES = 4;
+// Instances kept listening at once: callers arriving together each find a free one, since a
+// client never waits for a busy pipe. Served instances come on top of these.
+constexpr std::size_t LISTENING_INSTANCES = 8;
 // The largest single read or write handed to the pipe; larger buffers go in several calls.
 constexpr std::size_t MAX_IO_BYTES = 1 << 20;
 
@@ -154,48 +157,89 @@ class PipeConnection final : public Connection {
 class PipeListener final : public Listener {
  public:
   PipeListener(std::wstring name, std::uint64_t connections)
-      : name_(std::move(name)), remaining_(connections) {}
+      : name_(std::move(name)), to_create_(connections) {}
+  PipeListener(const PipeListener&) = delete;
+  PipeListener& operator=(const PipeListener&) = delete;
+  // A pending connect writes into its OVERLAPPED until cancelled, so it is cancelled and waited
+  // for before the memory goes.
+  ~PipeListener() override {
+    for (Instance& instance : listening_) {
+      CancelIoEx(instance.pipe.get(), instance.overlapped->get());
+      DWORD bytes = 0;
+      GetOverlappedResult(instance.pipe.get(), instance.overlapped->get(), &bytes, TRUE);
+    }
+  }
 
-  // The first instance claims the name, so a second host on the same name fails at once.
-  Status create_instance(bool first) {
-    const DWORD open_mode =
-        PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0);
-    HANDLE pipe =
-        CreateNamedPipeW(name_.c_str(), open_mode, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
-                         PIPE_INSTANCES, PIPE_BUFFER_BYTES, PIPE_BUFFER_BYTES, 0, nullptr);
-    if (pipe == INVALID_HANDLE_VALUE) return Failure{platform_error_text(GetLastError())};
-    listening_ = Handle(pipe);
+  // Tops the listening instances up. The first one claims the name, so a second host on the
+  // same name fails at once.
+  Status fill() {
+    while (listening_.size() < LISTENING_INSTANCES && to_create_ > 0) {
+      const bool first = !created_any_;
+      const DWORD open_mode =
+          PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0);
+      Instance instance{
+          Handle(CreateNamedPipeW(
+              name_.c_str(), open_mode, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
+              PIPE_UNLIMITED_INSTANCES, PIPE_BUFFER_BYTES, PIPE_BUFFER_BYTES, 0, nullptr)),
+          std::make_unique<Overlapped>()};
+      if (!instance.pipe.valid()) return Failure{platform_error_text(GetLastError())};
+      if (!instance.overlapped->valid()) return Failure{platform_error_text(GetLastError())};
+      created_any_ = true;
+      --to_create_;
+      if (!ConnectNamedPipe(instance.pipe.get(), instance.overlapped->get())) {
+        const DWORD error = GetLastError();
+        // Connected before we asked, or connected and already gone: both are a connection, the
+        // second one simply reads as an empty request. Either way nothing is pending, so the
+        // event is raised by hand for accept to find.
+        if (error == ERROR_PIPE_CONNECTED || error == ERROR_NO_DATA) {
+          SetEvent(instance.overlapped->get()->hEvent);
+          instance.connected = true;
+        } else if (error != ERROR_IO_PENDING) {
+          return Failure{platform_error_text(error)};
+        }
+      }
+      listening_.push_back(std::move(instance));
+    }
     return ok_status();
   }
 
   Result<std::unique_ptr<Connection>> accept(int timeout_ms) override {
-    if (!listening_.valid()) return Failure{"no pipe instance is listening"};
-    Overlapped overlapped;
-    if (!overlapped.valid()) return Failure{platform_error_text(GetLastError())};
-    if (!ConnectNamedPipe(listening_.get(), overlapped.get())) {
-      DWORD error = GetLastError();
-      if (error == ERROR_IO_PENDING) error = overlapped.finish(listening_.get(), timeout_ms).second;
-      if (error == WAIT_TIMEOUT) return std::unique_ptr<Connection>();
-      // Connected before we asked, or connected and already gone: both are a connection, the
-      // second one simply reads as an empty request.
-      if (error != ERROR_SUCCESS && error != ERROR_PIPE_CONNECTED && error != ERROR_NO_DATA) {
-        return Failure{platform_error_text(error)};
+    if (listening_.empty()) return Failure{"no pipe instance is listening"};
+    std::vector<HANDLE> events;
+    for (Instance& instance : listening_) events.push_back(instance.overlapped->get()->hEvent);
+    const DWORD waited = WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(),
+                                                FALSE, static_cast<DWORD>(timeout_ms));
+    if (waited == WAIT_TIMEOUT) return std::unique_ptr<Connection>();
+    if (waited >= WAIT_OBJECT_0 + events.size()) {
+      return Failure{platform_error_text(GetLastError())};
+    }
+    Instance ready = std::move(listening_[waited - WAIT_OBJECT_0]);
+    listening_.erase(listening_.begin() + (waited - WAIT_OBJECT_0));
+    if (!ready.connected) {
+      DWORD bytes = 0;
+      if (!GetOverlappedResult(ready.pipe.get(), ready.overlapped->get(), &bytes, FALSE)) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_PIPE_CONNECTED && error != ERROR_NO_DATA) {
+          return Failure{platform_error_text(error)};
+        }
       }
     }
-    auto connection = std::make_unique<PipeConnection>(std::move(listening_));
-    // A client never waits for a busy pipe, so the next instance listens before this one is
-    // served.
-    if (--remaining_ > 0) {
-      Status created = create_instance(false);
-      if (!created) return std::move(created).take_failure();
-    }
-    return std::unique_ptr<Connection>(std::move(connection));
+    Status filled = fill();
+    if (!filled) return std::move(filled).take_failure();
+    return std::unique_ptr<Connection>(std::make_unique<PipeConnection>(std::move(ready.pipe)));
   }
 
  private:
+  struct Instance {
+    Handle pipe;
+    std::unique_ptr<Overlapped> overlapped;
+    bool connected = false;
+  };
+
   std::wstring name_;
-  std::uint64_t remaining_;
-  Handle listening_;
+  std::uint64_t to_create_;
+  bool created_any_ = false;
+  std::vector<Instance> listening_;
 };
 
 }  // namespace
@@ -205,9 +249,28 @@ Result<std::unique_ptr<Listener>> listen(const std::string& path, std::uint64_t 
   if (!name) return Failure{platform::platform_error_text(ERROR_NO_UNICODE_TRANSLATION)};
   auto listener =
       std::make_unique<PipeListener>(std::wstring(name->begin(), name->end()), connections);
-  Status created = listener->create_instance(true);
+  Status created = listener->fill();
   if (!created) return std::move(created).take_failure();
   return std::unique_ptr<Listener>(std::move(listener));
+}
+
+Result<std::unique_ptr<Connection>> connect_to(const std::string& path) {
+  const std::optional<std::u16string> name = platform::utf8_to_utf16(path);
+  if (!name) return Failure{platform::platform_error_text(ERROR_NO_UNICODE_TRANSLATION)};
+  const std::wstring wide(name->begin(), name->end());
+  // Overlapped, so the connection's reads and writes are bounded in time like the served ones.
+  // All instances busy is worth one short wait: the host is there, merely occupied.
+  for (int attempt = 0;; ++attempt) {
+    HANDLE pipe = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OVERLAPPED, nullptr);
+    if (pipe != INVALID_HANDLE_VALUE) {
+      return std::unique_ptr<Connection>(std::make_unique<PipeConnection>(Handle(pipe)));
+    }
+    const DWORD error = GetLastError();
+    if (error != ERROR_PIPE_BUSY || attempt > 0 || !WaitNamedPipeW(wide.c_str(), 2000)) {
+      return Failure{platform_error_text(error)};
+    }
+  }
 }
 
 void prepare_process() {

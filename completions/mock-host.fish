@@ -1,0 +1,25 @@
+# fish completion for mock-host: its options, and file names for the values that name a file or
+# an endpoint. Values that are numbers or text get nothing.
+
+complete -c mock-host -f
+complete -c mock-host -l listen -r -F -d 'Unix socket path, or \\\\.\\pipe\\NAME on Windows'
+complete -c mock-host -l scenario -r -F -d 'answer from the stubs of a scenario file'
+complete -c mock-host -l responses -r -F -d 'JSON object mapping command word -> response value'
+complete -c mock-host -l echo -d 'answer with the request itself under data.request'
+complete -c mock-host -l raw -x -d 'answer every request with exactly these payload bytes'
+complete -c mock-host -l raw-file -r -F -d 'same, payload bytes from a file'
+complete -c mock-host -l payload-bytes -x -d 'answer with a valid JSON payload of exactly N bytes'
+complete -c mock-host -l proxy -r -F -d 'forward each request to the host at TARGET, relay its answer'
+complete -c mock-host -l prefix -x -d 'send this 8-hex-digit length prefix instead of the real one'
+complete -c mock-host -l short -x -d 'send only the first N payload bytes, then close'
+complete -c mock-host -l close -d 'read the request, then close without answering'
+complete -c mock-host -l no-read -d 'do not read the request: answer (or close) at once'
+complete -c mock-host -l extra -x -d 'after the frame, send these extra bytes too'
+complete -c mock-host -l delay-ms -x -d 'wait N ms before answering'
+complete -c mock-host -l record -r -F -d 'write the raw bytes received to FILE'
+complete -c mock-host -l journal -r -F -d 'write one JSON line per finished connection to FILE'
+complete -c mock-host -l strict -d 'with --scenario: unmatched requests fail; exit 3 on unmet expectations'
+complete -c mock-host -l capture -r -F -d 'with --proxy: write the exchanges to FILE as a scenario'
+complete -c mock-host -l count -x -d 'stop after N finished connections'
+complete -c mock-host -l idle-ms -x -d 'stop after N ms without a connection'
+complete -c mock-host -l help -d 'print the usage text'

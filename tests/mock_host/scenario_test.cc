@@ -1,0 +1,133 @@
+#include "scenario.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "json/write.h"
+#include "session.h"
+
+namespace vtm::mock {
+namespace {
+
+// Every rule of matching, order, times and state at work on one scenario.
+constexpr std::string_view SCENARIO = R"({"stubs": [
+  {"name": "busy once", "match": {"command": "click", "arguments": ["--x", "1"]}, "times": 1},
+  {"name": "click", "match": {"command": "click"}, "state": {"moveTo": "clicked"}},
+  {"match": {"command": "window", "argumentsStartWith": ["list"]}, "state": {"requires": "clicked"}},
+  {"match": {"command": "menu", "argumentsContain": ["--title", "--app"]}, "times": 2},
+  {"name": "reset", "match": {"command": "reset"}, "state": {"requires": "clicked", "moveTo": "Started"}},
+  {"name": "anything", "match": {}, "state": {"requires": "nowhere"}}
+]})";
+
+struct Step {
+  std::string command;
+  std::vector<std::string> arguments;
+  std::string stub;  // compact label of the stub that takes it, "null" for none
+  std::string state_after;
+};
+
+TEST(ScenarioRules, TakeTheFirstAvailableMatchInFileOrder) {
+  auto stubs = parse_scenario(SCENARIO, "s.json");
+  ASSERT_TRUE(stubs.ok()) << stubs.error();
+  ScenarioPlayer player(std::move(stubs).value());
+  const std::vector<Step> steps = {
+      {"window", {"list"}, "null", "Started"},                   // state not reached yet
+      {"click", {"--x", "1"}, R"("busy once")", "Started"},      // whole argument list
+      {"click", {"--x", "1"}, R"("click")", "clicked"},          // times used up: next stub
+      {"click", {"--x"}, R"("click")", "clicked"},               // not the whole list
+      {"window", {"list", "--app", "x"}, "2", "clicked"},        // prefix, unnamed: its index
+      {"window", {"focus", "list"}, "null", "clicked"},          // not a prefix
+      {"menu", {"--app", "a", "--title", "t"}, "3", "clicked"},  // each present, any order
+      {"menu", {"--title", "t"}, "null", "clicked"},             // one missing
+      {"menu", {"--title", "--app"}, "3", "clicked"},            // second of two times
+      {"menu", {"--title", "--app"}, "null", "clicked"},         // used up
+      {"Click", {}, "null", "clicked"},                          // command is exact
+      {"reset", {}, R"("reset")", "Started"},                    // moves back
+      {"window", {"list"}, "null", "Started"},
+      {"reset", {}, "null", "Started"},  // requires clicked
+  };
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    const Choice choice = player.choose(steps[i].command, steps[i].arguments);
+    EXPECT_EQ(choice.stub ? to_compact_text(choice.stub->label) : "null", steps[i].stub)
+        << "step " << i;
+    EXPECT_EQ(choice.state_after, steps[i].state_after) << "step " << i;
+  }
+  EXPECT_EQ(player.unused_stubs(), std::vector<std::string>{});
+}
+
+TEST(ScenarioRules, NoReadStubsAnswerBeforeReadingAndUnusedTimesAreListed) {
+  auto stubs = parse_scenario(
+      R"({"stubs": [{"fault": {"noRead": true}, "times": 1, "state": {"moveTo": "x"}},
+                    {"name": "later", "match": {"command": "a"}, "times": 3}]})",
+      "s.json");
+  ASSERT_TRUE(stubs.ok()) << stubs.error();
+  ScenarioPlayer player(std::move(stubs).value());
+  EXPECT_EQ(player.choose("a", {}).stub->label, JsonValue(R"(later)"));
+  const Choice unread = player.choose_unread();
+  ASSERT_NE(unread.stub, nullptr);
+  EXPECT_EQ(unread.state_before, "Started");
+  EXPECT_EQ(unread.state_after, "x");
+  EXPECT_EQ(player.choose_unread().stub, nullptr);
+  EXPECT_EQ(player.unused_stubs(), std::vector<std::string>{R"(stub "later": used 1 of 3 times)"});
+}
+
+struct BadScenario {
+  std::string text;
+  std::string message;
+};
+
+class BadScenarios : public testing::TestWithParam<BadScenario> {};
+
+TEST_P(BadScenarios, AreRefusedWithTheFileAndThePlace) {
+  auto stubs = parse_scenario(GetParam().text, "s.json");
+  ASSERT_FALSE(stubs.ok());
+  EXPECT_EQ(stubs.error(), GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, BadScenarios,
+    testing::Values(
+        BadScenario{"{\"stubs\": [\n  {\"match\": }]}",
+                    "s.json: expected value at line 2 column 13"},
+        BadScenario{R"({"stub": []})", R"(s.json: the file: unknown member "stub")"},
+        BadScenario{R"({"stubs": {}})", "s.json: stubs: must be an array of stubs"},
+        BadScenario{R"({"stubs": [{}, {"tmes": 1}]})",
+                    R"(s.json: stubs[1]: unknown member "tmes")"},
+        BadScenario{R"({"stubs": [{"match": {"comand": "a"}}]})",
+                    R"(s.json: stubs[0].match: unknown member "comand")"},
+        BadScenario{R"({"stubs": [{"match": {"arguments": ["a", 1]}}]})",
+                    "s.json: stubs[0].match.arguments: must be an array of strings"},
+        BadScenario{R"({"stubs": [{"times": 0}]})",
+                    "s.json: stubs[0].times: must be a whole number from 1 to 4294967295"},
+        BadScenario{R"({"stubs": [{"state": {"moveTo": 1}}]})",
+                    "s.json: stubs[0].state.moveTo: must be a string"},
+        BadScenario{R"({"stubs": [{"response": {}, "raw": "x"}]})",
+                    "s.json: stubs[0]: has both response and raw"},
+        BadScenario{R"({"stubs": [{"fault": {"hang": 1}}]})",
+                    "s.json: stubs[0].fault.hang: must be true or false"},
+        BadScenario{R"({"stubs": [{"fault": {"prefix": "0000000g"}}]})",
+                    "s.json: stubs[0].fault.prefix: must be exactly 8 hex digits"},
+        BadScenario{R"({"stubs": [{"match": {}, "fault": {"noRead": true}}]})",
+                    "s.json: stubs[0]: a noRead stub answers before any request is read: it has "
+                    "no match"}));
+
+TEST(StubAnswer, ResponseGetsTheRequestIdUnlessItHasOne) {
+  auto stubs = parse_scenario(R"({"stubs": [{"response": {"success": true, "b": [1, 2]}},
+      {"response": {"requestId": "own"}}, {"response": [1]}, {"raw": " {x"}, {}]})",
+                              "s.json");
+  ASSERT_TRUE(stubs.ok()) << stubs.error();
+  const Request request{"7-1", "app", {"list"}};
+  const std::string payload = R"({"arguments":["list"],"command":"app","requestId":"7-1"})";
+  const Responder builtin = Responder::builtin();
+  const std::vector<std::string> answers = {R"({"b":[1,2],"requestId":"7-1","success":true})",
+                                            R"({"requestId":"own"})", "[1]", " {x",
+                                            builtin.answer(std::string_view(payload))};
+  for (std::size_t i = 0; i < answers.size(); ++i) {
+    EXPECT_EQ(stub_answer(stubs.value()[i], request, builtin, payload), answers[i]) << i;
+  }
+}
+
+}  // namespace
+}  // namespace vtm::mock

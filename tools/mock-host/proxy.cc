@@ -1,0 +1,58 @@
+#include "proxy.h"
+
+#include "bridge/frames.h"
+#include "json/write.h"
+#include "listener.h"
+#include "session.h"
+
+namespace vtm::mock {
+
+Status Proxy::check() const {
+  auto connection = connect_to(target_);
+  if (!connection) return Failure{"--proxy: cannot reach " + target_ + ": " + connection.error()};
+  connection.value()->finish(timeout_ms_);
+  return ok_status();
+}
+
+Result<Relayed> Proxy::forward(std::string_view frame) const {
+  auto connection = connect_to(target_);
+  if (!connection) return Failure{"cannot reach " + target_ + ": " + connection.error()};
+  Connection& target = *connection.value();
+  if (Status sent = write_all(target, frame, timeout_ms_); !sent) {
+    target.finish(timeout_ms_);
+    return Failure{"cannot send to " + target_ + ": " + sent.error()};
+  }
+  ReceivedFrame answer = read_frame(target, timeout_ms_, MAX_RESPONSE_FRAME_BYTES);
+  target.finish(timeout_ms_);
+  return Relayed{std::move(answer.bytes), std::move(answer.payload)};
+}
+
+void Proxy::capture(const Request& request, const Relayed& answer) {
+  if (!capture_.enabled()) return;
+  std::lock_guard lock(mutex_);
+  stubs_.push_back(captured_stub(request, answer.payload));
+  JsonObject scenario;
+  scenario.insert("stubs", stubs_);
+  capture_.replace(to_indented_text(scenario) + "\n");
+}
+
+JsonValue captured_stub(const Request& request, const std::optional<std::string>& payload) {
+  JsonArray arguments;
+  for (const std::string& argument : request.arguments) arguments.emplace_back(argument);
+  JsonObject match;
+  match.insert("arguments", std::move(arguments));
+  match.insert("command", request.command);
+  JsonObject stub;
+  stub.insert("match", std::move(match));
+  stub.insert("times", JsonValue::from_u64(1));
+  if (payload) {
+    stub.insert("raw", *payload);
+  } else {
+    JsonObject fault;
+    fault.insert("close", true);
+    stub.insert("fault", std::move(fault));
+  }
+  return stub;
+}
+
+}  // namespace vtm::mock

@@ -1,0 +1,279 @@
+#include "scenario.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+#include "json/parse.h"
+#include "json/write.h"
+
+namespace vtm::mock {
+namespace {
+
+// A member's place in the file, "stubs[2].match", for messages.
+using Path = std::string;
+
+Failure refused(std::string_view name, const Path& path, std::string_view why) {
+  return Failure{std::string(name) + ": " + path + ": " + std::string(why)};
+}
+
+// Unknown members are refused: a misspelt "tmes" silently ignored would be a test that passes
+// for the wrong reason.
+Status only_known(std::string_view name, const Path& path, const JsonValue& value,
+                  std::span<const std::string_view> known) {
+  if (value.kind() != JsonValue::Kind::Object) return refused(name, path, "must be an object");
+  for (const auto& member : value.as_object().members()) {
+    if (std::find(known.begin(), known.end(), member.first) == known.end()) {
+      return refused(name, path, "unknown member " + to_compact_text(JsonValue(member.first)));
+    }
+  }
+  return ok_status();
+}
+
+Result<std::string> text_member(std::string_view name, const Path& path, const JsonValue& value) {
+  if (value.kind() != JsonValue::Kind::String) return refused(name, path, "must be a string");
+  return value.as_string();
+}
+
+Result<bool> flag_member(std::string_view name, const Path& path, const JsonValue& value) {
+  if (value.kind() != JsonValue::Kind::Bool) return refused(name, path, "must be true or false");
+  return value.as_bool();
+}
+
+Result<std::uint64_t> number_member(std::string_view name, const Path& path, const JsonValue& value,
+                                    std::uint64_t min, std::uint64_t max) {
+  if (value.kind() != JsonValue::Kind::Unsigned || value.as_u64() < min || value.as_u64() > max) {
+    return refused(
+        name, path,
+        "must be a whole number from " + std::to_string(min) + " to " + std::to_string(max));
+  }
+  return value.as_u64();
+}
+
+Result<std::vector<std::string>> words_member(std::string_view name, const Path& path,
+                                              const JsonValue& value) {
+  if (value.kind() != JsonValue::Kind::Array) {
+    return refused(name, path, "must be an array of strings");
+  }
+  std::vector<std::string> words;
+  for (const JsonValue& word : value.as_array()) {
+    if (word.kind() != JsonValue::Kind::String) {
+      return refused(name, path, "must be an array of strings");
+    }
+    words.push_back(word.as_string());
+  }
+  return words;
+}
+
+// Reads member `key` of `object` with `read`, into `out`, when present.
+template <class T, class Read>
+Status optional_member(const JsonValue& object, std::string_view key, const Path& path,
+                       std::optional<T>& out, Read read) {
+  const JsonValue* value = find_member(object, key);
+  if (value == nullptr) return ok_status();
+  auto got = read(path + "." + std::string(key), *value);
+  if (!got) return std::move(got).take_failure();
+  out = std::move(got).value();
+  return ok_status();
+}
+
+constexpr std::uint64_t MAX_MILLISECONDS = std::numeric_limits<std::int32_t>::max();
+constexpr std::uint64_t MAX_U32 = std::numeric_limits<std::uint32_t>::max();
+
+Result<Match> read_match(std::string_view name, const Path& path, const JsonValue& value) {
+  static constexpr std::array<std::string_view, 4> KNOWN = {
+      "command", "arguments", "argumentsStartWith", "argumentsContain"};
+  if (Status known = only_known(name, path, value, KNOWN); !known)
+    return std::move(known).take_failure();
+  Match match;
+  const auto text = [&](const Path& at, const JsonValue& v) { return text_member(name, at, v); };
+  const auto words = [&](const Path& at, const JsonValue& v) { return words_member(name, at, v); };
+  for (Status read : {optional_member(value, "command", path, match.command, text),
+                      optional_member(value, "arguments", path, match.arguments, words),
+                      optional_member(value, "argumentsStartWith", path, match.starts_with, words),
+                      optional_member(value, "argumentsContain", path, match.contain, words)}) {
+    if (!read) return std::move(read).take_failure();
+  }
+  return match;
+}
+
+Result<std::uint32_t> read_prefix(std::string_view name, const Path& path, const JsonValue& value) {
+  auto text = text_member(name, path, value);
+  if (!text) return std::move(text).take_failure();
+  const std::string& hex = text.value();
+  if (hex.size() != 8 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+    return refused(name, path, "must be exactly 8 hex digits");
+  }
+  return static_cast<std::uint32_t>(std::stoul(hex, nullptr, 16));
+}
+
+Status read_fault(std::string_view name, const Path& path, const JsonValue& value, Faults& faults) {
+  static constexpr std::array<std::string_view, 6> KNOWN = {"close", "short",  "prefix",
+                                                            "extra", "noRead", "hang"};
+  if (Status known = only_known(name, path, value, KNOWN); !known) return known;
+  const auto flag = [&](const Path& at, const JsonValue& v) { return flag_member(name, at, v); };
+  std::optional<bool> close, no_read, hang;
+  std::optional<std::string> extra;
+  for (Status read :
+       {optional_member(value, "close", path, close, flag),
+        optional_member(value, "noRead", path, no_read, flag),
+        optional_member(value, "hang", path, hang, flag),
+        optional_member(value, "extra", path, extra,
+                        [&](const Path&at, const JsonValue&v) { return text_member(name, at, v); }),
+        optional_member(value, "short", path, faults.short_bytes,
+                        [&](const Path&at, const JsonValue&v) {
+                          return number_member(name, at, v, 0, MAX_U32);
+                        }),
+        optional_member(
+            value, "prefix", path, faults.prefix,
+            [&](const Path&at, const JsonValue&v) { return read_prefix(name, at, v); })}) {
+    if (!read) return read;
+  }
+  faults.close_without_answer = close.value_or(false);
+  faults.no_read = no_read.value_or(false);
+  faults.hang = hang.value_or(false);
+  faults.extra = extra.value_or("");
+  return ok_status();
+}
+
+Result<Stub> read_stub(std::string_view name, std::size_t index, const JsonValue& value) {
+  const Path path = "stubs[" + std::to_string(index) + "]";
+  static constexpr std::array<std::string_view, 8> KNOWN = {
+      "name", "match", "times", "state", "response", "raw", "delayMs", "fault"};
+  if (Status known = only_known(name, path, value, KNOWN); !known)
+    return std::move(known).take_failure();
+  Stub stub;
+  stub.label = JsonValue::from_u64(index);
+  std::optional<std::string> label;
+  std::optional<Match> match;
+  std::optional<std::uint64_t> delay;
+  const auto text = [&](const Path& at, const JsonValue& v) { return text_member(name, at, v); };
+  for (Status read :
+       {optional_member(value, "name", path, label, text),
+        optional_member(value, "match", path, match,
+                        [&](const Path&at, const JsonValue&v) { return read_match(name, at, v); }),
+        optional_member(value, "times", path, stub.times,
+                        [&](const Path&at, const JsonValue&v) {
+                          return number_member(name, at, v, 1, MAX_U32);
+                        }),
+        optional_member(value, "raw", path, stub.raw, text),
+        optional_member(value, "delayMs", path, delay, [&](const Path&at, const JsonValue&v) {
+          return number_member(name, at, v, 0, MAX_MILLISECONDS);
+        })}) {
+    if (!read) return std::move(read).take_failure();
+  }
+  if (label) stub.label = *label;
+  if (match) stub.match = std::move(*match);
+  if (const JsonValue* response = find_member(value, "response")) stub.response = *response;
+  if (stub.response && stub.raw) return refused(name, path, "has both response and raw");
+  if (const JsonValue* state = find_member(value, "state")) {
+    static constexpr std::array<std::string_view, 2> STATE = {"requires", "moveTo"};
+    const Path at = path + ".state";
+    if (Status known = only_known(name, at, *state, STATE); !known)
+      return std::move(known).take_failure();
+    for (Status read : {optional_member(*state, "requires", at, stub.requires_state, text),
+                        optional_member(*state, "moveTo", at, stub.move_to, text)}) {
+      if (!read) return std::move(read).take_failure();
+    }
+  }
+  if (const JsonValue* fault = find_member(value, "fault")) {
+    if (Status read = read_fault(name, path + ".fault", *fault, stub.faults); !read) {
+      return std::move(read).take_failure();
+    }
+  }
+  stub.faults.delay_ms = delay.value_or(0);
+  // Without reading there is nothing to match against.
+  if (stub.faults.no_read && match) {
+    return refused(name, path, "a noRead stub answers before any request is read: it has no match");
+  }
+  return stub;
+}
+
+bool contains(std::span<const std::string> arguments, const std::string& wanted) {
+  return std::find(arguments.begin(), arguments.end(), wanted) != arguments.end();
+}
+
+}  // namespace
+
+bool matches(const Match& match, std::string_view command, std::span<const std::string> arguments) {
+  if (match.command && *match.command != command) return false;
+  if (match.arguments && !std::ranges::equal(*match.arguments, arguments)) return false;
+  if (match.starts_with &&
+      (match.starts_with->size() > arguments.size() ||
+       !std::equal(match.starts_with->begin(), match.starts_with->end(), arguments.begin()))) {
+    return false;
+  }
+  if (match.contain) {
+    for (const std::string& wanted : *match.contain) {
+      if (!contains(arguments, wanted)) return false;
+    }
+  }
+  return true;
+}
+
+Result<std::vector<Stub>> parse_scenario(std::string_view text, std::string_view name) {
+  auto parsed = parse_json(text);
+  if (!parsed) return Failure{std::string(name) + ": " + parsed.error()};
+  static constexpr std::array<std::string_view, 1> KNOWN = {"stubs"};
+  if (Status known = only_known(name, "the file", parsed.value(), KNOWN); !known) {
+    return std::move(known).take_failure();
+  }
+  const JsonValue* stubs = find_member(parsed.value(), "stubs");
+  if (stubs == nullptr || stubs->kind() != JsonValue::Kind::Array) {
+    return refused(name, "stubs", "must be an array of stubs");
+  }
+  std::vector<Stub> read;
+  for (const JsonValue& stub : stubs->as_array()) {
+    auto one = read_stub(name, read.size(), stub);
+    if (!one) return std::move(one).take_failure();
+    read.push_back(std::move(one).value());
+  }
+  return read;
+}
+
+bool ScenarioPlayer::available(std::size_t index) const {
+  const Stub& stub = stubs_[index];
+  if (stub.requires_state && *stub.requires_state != state_) return false;
+  return !stub.times || used_[index] < *stub.times;
+}
+
+Choice ScenarioPlayer::take(std::size_t index) {
+  Choice choice{&stubs_[index], state_, state_};
+  ++used_[index];
+  if (stubs_[index].move_to) state_ = *stubs_[index].move_to;
+  choice.state_after = state_;
+  return choice;
+}
+
+Choice ScenarioPlayer::choose_unread() {
+  std::lock_guard lock(mutex_);
+  for (std::size_t i = 0; i < stubs_.size(); ++i) {
+    if (stubs_[i].faults.no_read && available(i)) return take(i);
+  }
+  return Choice{nullptr, state_, state_};
+}
+
+Choice ScenarioPlayer::choose(std::string_view command, std::span<const std::string> arguments) {
+  std::lock_guard lock(mutex_);
+  for (std::size_t i = 0; i < stubs_.size(); ++i) {
+    if (!stubs_[i].faults.no_read && available(i) && matches(stubs_[i].match, command, arguments)) {
+      return take(i);
+    }
+  }
+  return Choice{nullptr, state_, state_};
+}
+
+std::vector<std::string> ScenarioPlayer::unused_stubs() const {
+  std::lock_guard lock(mutex_);
+  std::vector<std::string> lines;
+  for (std::size_t i = 0; i < stubs_.size(); ++i) {
+    const Stub& stub = stubs_[i];
+    if (stub.times && used_[i] < *stub.times) {
+      lines.push_back("stub " + to_compact_text(stub.label) + ": used " + std::to_string(used_[i]) +
+                      " of " + std::to_string(*stub.times) + " times");
+    }
+  }
+  return lines;
+}
+
+}  // namespace vtm::mock
