@@ -11,11 +11,8 @@
 # Needs GNU tar, gzip, chmod, touch and dpkg-deb (Linux packages) or zip (the Windows .zip).
 cmake_minimum_required(VERSION 3.25)
 
-if(DEFINED ENV{SOURCE_DATE_EPOCH})
-  set(epoch $ENV{SOURCE_DATE_EPOCH})
-else()
-  set(epoch ${CPACK_VTM_SOURCE_DATE_EPOCH})
-endif()
+# Set by cmake/cpack-project.cmake where it can be.
+set(epoch "$ENV{SOURCE_DATE_EPOCH}")
 if(NOT epoch MATCHES "^[0-9]+$")
   message(STATUS "No commit time nor SOURCE_DATE_EPOCH: the packages are left as CPack made them")
   return()

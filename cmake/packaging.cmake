@@ -15,12 +15,12 @@ for the desktop app, comes with it for testing scripts.")
 set(CPACK_RESOURCE_FILE_README ${PROJECT_SOURCE_DIR}/README.md)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS ${CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS})
-# Per generator: the .deb also installs component deb (the lintian overrides).
-set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/cpack-project.cmake)
-# CPack's archives are made again in a fixed form (cmake/normalise-packages.cmake), dated
-# CPACK_VTM_SOURCE_DATE_EPOCH unless SOURCE_DATE_EPOCH is set when cpack runs.
-set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/normalise-packages.cmake)
+# Packages are dated SOURCE_DATE_EPOCH when cpack runs, else the commit's time at configure
+# (cmake/cpack-project.cmake sets it); CPack's archives are then made again in a fixed form
+# (cmake/normalise-packages.cmake). The .deb also installs component deb (the lintian overrides).
 set(CPACK_VTM_SOURCE_DATE_EPOCH ${VTM_SOURCE_DATE_EPOCH})
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/cpack-project.cmake)
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/normalise-packages.cmake)
 
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
