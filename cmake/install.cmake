@@ -3,6 +3,9 @@
 # as its .zip unpacks next to where the user puts it, with the man pages as HTML.
 include(GNUInstallDirs)
 
+set(VTM_PACKAGE_MAINTAINER "vantelmirectl maintainers <maintainers@users.noreply.c-seed-12a06f65.example>"
+  CACHE STRING "Maintainer named in the packages and the Debian changelog")
+
 if(WIN32)
   set(VTM_INSTALL_BINDIR .)
   set(VTM_INSTALL_DOCDIR .)
@@ -19,32 +22,41 @@ install(FILES README.md DESTINATION ${VTM_INSTALL_DOCDIR})
 # Man pages: scdoc sources, roff at build time; HTML too where they go to Windows.
 find_program(VTM_SCDOC scdoc)
 find_program(VTM_MANDOC mandoc)
+find_program(VTM_GZIP gzip)
 if(NOT VTM_SCDOC)
-  message(WARNING "scdoc not found: the man pages are neither built nor installed")
+  # Optional for a build that only runs the programs; the package tests notice the missing pages.
+  message(STATUS "scdoc not found: the man pages are neither built nor installed")
 else()
   set(VTM_MAN_PAGES)
   foreach(page vantelmirectl.1 mock-host.1)
     set(out ${CMAKE_BINARY_DIR}/man/${page})
-    set(html "")
     set(outputs ${out})
     if(WIN32)
       if(NOT VTM_MANDOC)
         message(FATAL_ERROR "mandoc is needed to turn the man pages into HTML")
       endif()
-      set(html -DMANDOC=${VTM_MANDOC})
-      list(APPEND outputs ${out}.html)
+      set(installed ${out}.html)
+      set(render -DMANDOC=${VTM_MANDOC})
+    else()
+      if(NOT VTM_GZIP)
+        message(FATAL_ERROR "gzip is needed to compress the man pages")
+      endif()
+      set(installed ${out}.gz)
+      set(render -DGZIP=${VTM_GZIP})
     endif()
+    list(APPEND outputs ${installed})
     add_custom_command(OUTPUT ${outputs}
       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-      COMMAND ${CMAKE_COMMAND} -DSCDOC=${VTM_SCDOC} ${html} -DIN=${PROJECT_SOURCE_DIR}/doc/${page}.scd
-        -DOUT=${out} -DVERSION=${PROJECT_VERSION} -P ${PROJECT_SOURCE_DIR}/cmake/scdoc-man.cmake
+      COMMAND ${CMAKE_COMMAND} -DSCDOC=${VTM_SCDOC} ${render} -DDATE_EPOCH=${VTM_SOURCE_DATE_EPOCH}
+        -DIN=${PROJECT_SOURCE_DIR}/doc/${page}.scd -DOUT=${out} -DVERSION=${PROJECT_VERSION}
+        -P ${PROJECT_SOURCE_DIR}/cmake/scdoc-man.cmake
       DEPENDS ${PROJECT_SOURCE_DIR}/doc/${page}.scd ${PROJECT_SOURCE_DIR}/cmake/scdoc-man.cmake
       COMMENT "Man page ${page}")
     list(APPEND VTM_MAN_PAGES ${out})
     if(WIN32)
-      install(FILES ${out}.html DESTINATION ${VTM_INSTALL_DOCDIR})
+      install(FILES ${installed} DESTINATION ${VTM_INSTALL_DOCDIR})
     else()
-      install(FILES ${out} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+      install(FILES ${installed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
     endif()
   endforeach()
   add_custom_target(man ALL DEPENDS ${VTM_MAN_PAGES})
@@ -63,3 +75,26 @@ foreach(program vantelmirectl mock-host)
   endif()
   install(FILES completions/${program}-completion.ps1 DESTINATION ${VTM_INSTALL_POWERSHELLDIR})
 endforeach()
+
+# Beside the README on Linux, as Debian keeps them: the copyright (machine-readable) and the
+# changelog, made from CHANGELOG.md. The lintian overrides go into the .deb only (component deb,
+# which a plain install leaves out); cmake/packaging.cmake adds them there.
+if(NOT WIN32)
+  if(NOT VTM_GZIP)
+    message(FATAL_ERROR "gzip is needed to compress the changelog")
+  endif()
+  set(VTM_CHANGELOG ${CMAKE_BINARY_DIR}/changelog.gz)
+  add_custom_command(OUTPUT ${VTM_CHANGELOG}
+    COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/CHANGELOG.md -DOUT=${VTM_CHANGELOG}
+      -DPACKAGE=${PROJECT_NAME} -DVERSION=${PROJECT_VERSION} -DMAINTAINER=${VTM_PACKAGE_MAINTAINER}
+      -DGZIP=${VTM_GZIP} -P ${PROJECT_SOURCE_DIR}/cmake/debian-changelog.cmake
+    DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/cmake/debian-changelog.cmake
+    COMMENT "Debian changelog from CHANGELOG.md" VERBATIM)
+  add_custom_target(changelog ALL DEPENDS ${VTM_CHANGELOG})
+  configure_file(packaging/debian/copyright.in copyright @ONLY)
+  install(FILES ${VTM_CHANGELOG} ${CMAKE_CURRENT_BINARY_DIR}/copyright
+    DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES packaging/debian/lintian-overrides
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME ${PROJECT_NAME}
+    COMPONENT deb EXCLUDE_FROM_ALL)
+endif()

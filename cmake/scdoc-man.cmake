@@ -1,13 +1,20 @@
-# cmake -DSCDOC=... -DMANDOC=... -DIN=page.scd -DOUT=page -DVERSION=x.y.z -P scdoc-man.cmake
-# Turns a man page source into roff. scdoc ends every paragraph with a mark, also where nothing
-# follows (before a heading, the end of an indented block, the end of the page); those marks are
-# moved or dropped so the page lints clean. With MANDOC it also writes OUT.html, for systems without
-# man.
+# cmake -DSCDOC=... [-DMANDOC=...] [-DGZIP=...] [-DDATE_EPOCH=...] -DIN=page.scd -DOUT=page
+#       -DVERSION=x.y.z -P scdoc-man.cmake
+# Turns a man page source into roff, dated DATE_EPOCH (else today, as scdoc does). scdoc ends every
+# paragraph with a mark, also where nothing follows (before a heading, the end of an indented
+# block, the end of the page); those marks are moved or dropped so the page lints clean. With
+# MANDOC it also writes OUT.html, for systems without man; with GZIP, OUT.gz as Debian installs man
+# pages (gzip -9n: no name, no time stamp).
 cmake_minimum_required(VERSION 3.25)
 file(READ ${IN} source)
 string(REPLACE "@VERSION@" "${VERSION}" source "${source}")
 file(WRITE ${OUT}.scd "${source}")
-execute_process(COMMAND ${SCDOC} INPUT_FILE ${OUT}.scd OUTPUT_VARIABLE roff RESULT_VARIABLE failed)
+set(date_env "")
+if(DATE_EPOCH)
+  set(date_env SOURCE_DATE_EPOCH=${DATE_EPOCH})
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E env ${date_env} ${SCDOC}
+  INPUT_FILE ${OUT}.scd OUTPUT_VARIABLE roff RESULT_VARIABLE failed)
 file(REMOVE ${OUT}.scd)
 if(failed)
   message(FATAL_ERROR "scdoc failed on ${IN}")
@@ -22,5 +29,11 @@ if(MANDOC)
                   RESULT_VARIABLE failed)
   if(failed)
     message(FATAL_ERROR "mandoc could not render ${OUT}")
+  endif()
+endif()
+if(GZIP)
+  execute_process(COMMAND ${GZIP} -9n -c ${OUT} OUTPUT_FILE ${OUT}.gz RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "gzip failed on ${OUT}")
   endif()
 endif()

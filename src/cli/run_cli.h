@@ -6,7 +6,8 @@
 namespace vtm {
 
 inline constexpr std::string_view PROGRAM_NAME = "vantelmirectl";
-inline constexpr std::string_view PROGRAM_VERSION = "0.3.26";
+// The version is written once, in the project() line of CMakeLists.txt, which defines VTM_VERSION.
+inline constexpr std::string_view PROGRAM_VERSION = VTM_VERSION;
 
 // Removes every element equal to the option; true when the list became shorter.
 bool remove_flag(std::vector<std::string>& arguments, std::string_view option);

@@ -88,14 +88,15 @@ envelope() {
 }
 client_failure() { envelope CLIENT_FAILURE "$1" false "$FIX_D"; }
 
-# The exact bytes of a host answer rendered by the client, compact and indented.
-VERSION_COMPACT='{"data":{"name":"vantelmirectl","protocolVersion":1,"version":"0.3.26"},"success":true}
+# The exact bytes of a host answer rendered by the client, compact and indented. The version is
+# the project's (VTM_VERSION, set by the build).
+VERSION_COMPACT='{"data":{"name":"vantelmirectl","protocolVersion":1,"version":"'"${VTM_VERSION:?}"'"},"success":true}
 '
 VERSION_INDENTED='{
   "data": {
     "name": "vantelmirectl",
     "protocolVersion": 1,
-    "version": "0.3.26"
+    "version": "'"$VTM_VERSION"'"
   },
   "success": true
 }

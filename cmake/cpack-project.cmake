@@ -1,0 +1,12 @@
+# Read by cpack once per generator, before it installs and strips.
+# Every tool cpack runs dates its output by SOURCE_DATE_EPOCH, the commit's time unless the caller
+# set one: strip, for one, would otherwise write the current time into a PE header.
+if(NOT DEFINED ENV{SOURCE_DATE_EPOCH} AND CPACK_VTM_SOURCE_DATE_EPOCH)
+  set(ENV{SOURCE_DATE_EPOCH} ${CPACK_VTM_SOURCE_DATE_EPOCH})
+endif()
+# The .deb holds the lintian overrides as well (install component deb, left out of plain installs
+# and of the other packages).
+if(CPACK_GENERATOR STREQUAL "DEB")
+  list(GET CPACK_INSTALL_CMAKE_PROJECTS 0 build_dir)
+  list(APPEND CPACK_INSTALL_CMAKE_PROJECTS ${build_dir} ${CPACK_PACKAGE_NAME} deb /)
+endif()
