@@ -3,7 +3,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <limits>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -156,8 +155,7 @@ int run(int argc, char** argv) {
       return EXIT_USAGE;
     }
   }
-  const int idle_ms =
-      static_cast<int>(std::min<std::uint64_t>(opts.idle_ms, std::numeric_limits<int>::max()));
+  const int idle_ms = io_timeout_ms(opts);
   std::unique_ptr<Proxy> proxy;
   if (opts.proxy_target) {
     proxy = std::make_unique<Proxy>(*opts.proxy_target, idle_ms, capture);

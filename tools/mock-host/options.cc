@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <limits>
 #include <string>
 #include <vector>
 
@@ -10,9 +9,6 @@
 
 namespace vtm::mock {
 namespace {
-
-constexpr std::uint64_t MAX_MILLISECONDS = std::numeric_limits<std::int32_t>::max();
-constexpr std::uint64_t MAX_U32 = std::numeric_limits<std::uint32_t>::max();
 
 static_assert(MAX_PAYLOAD_BYTES_OPTION > MAX_RESPONSE_FRAME_BYTES,
               "--payload-bytes must reach past the client's response limit");

@@ -1,6 +1,8 @@
 #pragma once
 // The host's command line: what to listen on, how to answer, and which faults to inject.
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,5 +55,16 @@ std::string_view usage_text();
 // Largest payload --payload-bytes builds: above the response limit, so oversize answers can be
 // produced, yet small enough to hold in memory.
 inline constexpr std::uint64_t MAX_PAYLOAD_BYTES_OPTION = 268'435'456;
+
+// Bounds of the numbers the command line and scenario files take: waits fit the OS's signed
+// 32-bit millisecond timeouts, counts and byte counts 32 bits.
+inline constexpr std::uint64_t MAX_MILLISECONDS = std::numeric_limits<std::int32_t>::max();
+inline constexpr std::uint64_t MAX_U32 = std::numeric_limits<std::uint32_t>::max();
+
+// The wait for a connection and for each read or write on one, as the listener takes it.
+inline int io_timeout_ms(const HostOptions& options) {
+  return static_cast<int>(
+      std::min<std::uint64_t>(options.idle_ms, std::numeric_limits<int>::max()));
+}
 
 }  // namespace vtm::mock

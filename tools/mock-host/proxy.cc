@@ -37,10 +37,8 @@ void Proxy::capture(const Request& request, const Relayed& answer) {
 }
 
 JsonValue captured_stub(const Request& request, const std::optional<std::string>& payload) {
-  JsonArray arguments;
-  for (const std::string& argument : request.arguments) arguments.emplace_back(argument);
   JsonObject match;
-  match.insert("arguments", std::move(arguments));
+  match.insert("arguments", arguments_json(request));
   match.insert("command", request.command);
   JsonObject stub;
   stub.insert("match", std::move(match));

@@ -47,6 +47,12 @@ std::string failure_payload(JsonValue request_id, std::string_view code, std::st
   return to_compact_text(response);
 }
 
+JsonArray arguments_json(const Request& request) {
+  JsonArray arguments;
+  for (const std::string& argument : request.arguments) arguments.emplace_back(argument);
+  return arguments;
+}
+
 Result<Request> understand(std::string_view payload) {
   auto parsed = parse_json(payload);
   if (!parsed) {

@@ -19,6 +19,9 @@ struct Request {
   std::vector<std::string> arguments;
 };
 
+// The arguments as a JSON array of strings, as journals, messages and captures show them.
+JsonArray arguments_json(const Request& request);
+
 // A failure here is the whole failure response, ready to send.
 Result<Request> understand(std::string_view payload);
 

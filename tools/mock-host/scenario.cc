@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <limits>
 
 #include "json/parse.h"
 #include "json/write.h"
@@ -76,9 +75,6 @@ Status optional_member(const JsonValue& object, std::string_view key, const Path
   out = std::move(got).value();
   return ok_status();
 }
-
-constexpr std::uint64_t MAX_MILLISECONDS = std::numeric_limits<std::int32_t>::max();
-constexpr std::uint64_t MAX_U32 = std::numeric_limits<std::uint32_t>::max();
 
 Result<Match> read_match(std::string_view name, const Path& path, const JsonValue& value) {
   static constexpr std::array<std::string_view, 4> KNOWN = {

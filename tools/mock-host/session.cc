@@ -1,7 +1,6 @@
 #include "session.h"
 
 #include <algorithm>
-#include <limits>
 
 #include "bridge/frames.h"
 #include "json/write.h"
@@ -10,11 +9,6 @@
 
 namespace vtm::mock {
 namespace {
-
-int io_timeout(const HostOptions& options) {
-  return static_cast<int>(
-      std::min<std::uint64_t>(options.idle_ms, std::numeric_limits<int>::max()));
-}
 
 // Appends up to want bytes to out; false when the peer ended or failed first.
 bool read_into(Connection& connection, std::string& out, std::size_t want, int timeout_ms,
@@ -65,9 +59,14 @@ JsonArray fault_names(const Faults& faults) {
 }
 
 std::string describe(const Request& request) {
-  JsonArray arguments;
-  for (const std::string& argument : request.arguments) arguments.emplace_back(argument);
-  return request.command + " " + to_compact_text(arguments);
+  return request.command + " " + to_compact_text(arguments_json(request));
+}
+
+// The host's own answer to what arrived (nothing, when the request was not read).
+std::string own_answer(const Responder& responder, const std::optional<std::string>& payload) {
+  std::optional<std::string_view> text;
+  if (payload) text = *payload;
+  return responder.answer(text);
 }
 
 }  // namespace
@@ -119,14 +118,12 @@ std::string stub_answer(const Stub& stub, const std::optional<Request>& request,
     }
     return to_compact_text(*stub.response);
   }
-  std::optional<std::string_view> text;
-  if (payload) text = *payload;
-  return responder.answer(text);
+  return own_answer(responder, payload);
 }
 
 SessionOutcome serve_connection(Connection& connection, std::uint64_t number,
                                 const HostContext& host) {
-  const int timeout_ms = io_timeout(host.options);
+  const int timeout_ms = io_timeout_ms(host.options);
   SessionOutcome outcome;
   Faults faults = host.options.faults;
   Choice choice;
@@ -170,11 +167,7 @@ SessionOutcome serve_connection(Connection& connection, std::uint64_t number,
     JsonObject entry;
     entry.insert("connection", JsonValue::from_u64(number));
     entry.insert("command", request ? JsonValue(request->command) : JsonValue());
-    JsonArray arguments;
-    if (request) {
-      for (const std::string& argument : request->arguments) arguments.emplace_back(argument);
-    }
-    entry.insert("arguments", std::move(arguments));
+    entry.insert("arguments", request ? arguments_json(*request) : JsonArray{});
     entry.insert("requestId", request ? request->request_id : JsonValue());
     entry.insert("stub", choice.stub ? choice.stub->label : JsonValue());
     entry.insert("unmatched", outcome.unmatched.has_value());
@@ -216,9 +209,7 @@ SessionOutcome serve_connection(Connection& connection, std::uint64_t number,
     } else if (auto fixed = host.responder.fixed_bytes()) {
       answer = *fixed;
     } else {
-      std::optional<std::string_view> text;
-      if (payload) text = *payload;
-      owned = host.responder.answer(text);
+      owned = own_answer(host.responder, payload);
     }
     if (!answer) answer = owned;
   } else if (faults.delay_ms > 0 && faults.close_without_answer) {
