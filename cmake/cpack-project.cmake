@@ -6,7 +6,12 @@ if(NOT DEFINED ENV{SOURCE_DATE_EPOCH} AND CPACK_VTM_SOURCE_DATE_EPOCH)
 endif()
 # The .deb holds the lintian overrides as well (install component deb, left out of plain installs
 # and of the other packages).
-if(CPACK_GENERATOR STREQUAL "DEB")
+# The .tar.gz holds LICENSE (component archive), which the .deb carries in its copyright file.
+if(CPACK_GENERATOR MATCHES "^(DEB|TGZ)$")
   list(GET CPACK_INSTALL_CMAKE_PROJECTS 0 build_dir)
-  list(APPEND CPACK_INSTALL_CMAKE_PROJECTS ${build_dir} ${CPACK_PACKAGE_NAME} deb /)
+  if(CPACK_GENERATOR STREQUAL "DEB")
+    list(APPEND CPACK_INSTALL_CMAKE_PROJECTS ${build_dir} ${CPACK_PACKAGE_NAME} deb /)
+  else()
+    list(APPEND CPACK_INSTALL_CMAKE_PROJECTS ${build_dir} ${CPACK_PACKAGE_NAME} archive /)
+  endif()
 endif()

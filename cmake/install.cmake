@@ -18,6 +18,14 @@ endif()
 
 install(TARGETS vantelmirectl mock-host RUNTIME DESTINATION ${VTM_INSTALL_BINDIR})
 install(FILES README.md DESTINATION ${VTM_INSTALL_DOCDIR})
+# The licence travels with every archive. In a Linux tree the copyright file already holds it, and
+# Debian wants it there alone, so LICENSE joins only the .tar.gz (component archive, which plain
+# installs and the .deb leave out; cmake/cpack-project.cmake adds it).
+if(WIN32)
+  install(FILES LICENSE DESTINATION ${VTM_INSTALL_DOCDIR})
+else()
+  install(FILES LICENSE DESTINATION ${VTM_INSTALL_DOCDIR} COMPONENT archive EXCLUDE_FROM_ALL)
+endif()
 
 # Man pages: scdoc sources, roff at build time; HTML too where they go to Windows.
 find_program(VTM_SCDOC scdoc)
@@ -91,6 +99,14 @@ if(NOT WIN32)
     DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/cmake/debian-changelog.cmake
     COMMENT "Debian changelog from CHANGELOG.md" VERBATIM)
   add_custom_target(changelog ALL DEPENDS ${VTM_CHANGELOG})
+  # The licence's text comes from LICENSE, its one home: the paragraphs after its copyright line,
+  # indented as a copyright file's field continues, with " ." for an empty line.
+  file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+  string(REGEX REPLACE "^.*\nCopyright [^\n]*\n\n" "" licence "${licence}")
+  string(STRIP "${licence}" licence)
+  string(REPLACE "\n\n" "\n.\n" licence "${licence}")
+  string(REPLACE "\n" "\n " VTM_LICENSE_BODY " ${licence}")
   configure_file(packaging/debian/copyright.in copyright @ONLY)
   install(FILES ${VTM_CHANGELOG} ${CMAKE_CURRENT_BINARY_DIR}/copyright
     DESTINATION ${CMAKE_INSTALL_DOCDIR})

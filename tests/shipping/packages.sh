@@ -16,7 +16,7 @@ fail() {
 }
 
 if [[ $client == *.exe ]]; then
-  tree=(README.md mock-host-completion.ps1 mock-host.1.html mock-host.exe
+  tree=(LICENSE README.md mock-host-completion.ps1 mock-host.1.html mock-host.exe
     vantelmirectl-completion.ps1 vantelmirectl.1.html vantelmirectl.exe)
   installed_client=vantelmirectl.exe
 else
@@ -30,8 +30,19 @@ else
   installed_client=bin/vantelmirectl
 fi
 expected=$(printf '%s\n' "${tree[@]}" | LC_ALL=C sort)
-# The .deb also holds its lintian overrides.
+# The .deb also holds its lintian overrides; the .tar.gz the licence, which the .deb's copyright
+# file holds.
 deb_expected=$(printf '%s\n' "${tree[@]}" share/lintian/overrides/vantelmirectl | LC_ALL=C sort)
+tarball_expected=$(printf '%s\n' "${tree[@]}" share/doc/vantelmirectl/LICENSE | LC_ALL=C sort)
+
+# The licence as the repository holds it, and its text after the copyright line.
+licence=$(cat "$(dirname "$0")/../../LICENSE")
+licence_terms=$(sed '1,/^Copyright /d' <<<"$licence" | sed '/./,$!d')
+# same_licence WHAT TEXT: TEXT is the repository's licence.
+same_licence() {
+  checks=$((checks + 1))
+  [ "$2" = "$licence" ] || fail "$1 is not the repository's LICENSE"
+}
 
 files_under() { (cd "$1" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort); }
 # same_tree WHAT LISTING [EXPECTED]: the listing is the expected tree, file for file.
@@ -76,6 +87,7 @@ if [[ $client == *.exe ]]; then
     same_tree "${zip##*/}" "$(archive_tree <"$work/zip.list")"
     mkdir "$work/unzipped" && (cd "$work/unzipped" && cmake -E tar xf "$zip")
     same_client "client from the .zip" "$(echo "$work"/unzipped/*/vantelmirectl.exe)"
+    same_licence "LICENSE in the .zip" "$(cat "$work"/unzipped/*/LICENSE)"
   done
 else
   debs=("$work"/packages/*.deb)
@@ -90,9 +102,15 @@ else
     dpkg -x "$deb" "$work/root" || fail "dpkg -x ${deb##*/}"
     same_tree "${deb##*/}" "$(files_under "$work/root/usr")" "$deb_expected"
     same_client "client from the .deb" "$work/root/usr/bin/vantelmirectl"
+    # The copyright file names the licence and holds its terms, one field's continuation lines.
+    checks=$((checks + 1))
+    terms=$(sed -n '/^License: Expat$/,/^$/{/^ /p}' "$work/root/usr/share/doc/vantelmirectl/copyright" |
+      sed 's/^ //; s/^\.$//')
+    [ "$terms" = "$licence_terms" ] || fail "${deb##*/}: the copyright file does not hold the Expat terms of LICENSE"
   done
   for tarball in "${tarballs[@]}"; do
-    same_tree "${tarball##*/}" "$(tar tzf "$tarball" | archive_tree)"
+    same_tree "${tarball##*/}" "$(tar tzf "$tarball" | archive_tree)" "$tarball_expected"
+    same_licence "LICENSE in ${tarball##*/}" "$(tar xzOf "$tarball" --wildcards '*/share/doc/vantelmirectl/LICENSE')"
   done
 fi
 
