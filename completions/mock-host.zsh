@@ -19,10 +19,10 @@ local -a options=(
   '--delay-ms:wait N ms before answering'
   '--record:write the raw bytes received to FILE'
   '--journal:write one JSON line per finished connection to FILE'
-  '--strict:with --scenario: unmatched requests fail; exit 3 on unmet expectations'
+  '--strict:unmatched requests and proxy failures fail; exit 3 on unmet expectations'
   '--capture:with --proxy: write the exchanges to FILE as a scenario'
   '--count:stop after N finished connections'
-  '--idle-ms:stop after N ms without a connection'
+  '--idle-ms:stop after N ms with no connection in flight'
   '--help:print the usage text'
 )
 

@@ -47,7 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusedCase{{"--listen", "a", "--payload-bytes", "268435457"}, "above"},
                     RefusedCase{{"--listen", "a", "--count", "99999999999999999999999"}, "above"},
                     RefusedCase{{"--listen", "a", "--scenario", "s", "--echo"}, "at most one"},
-                    RefusedCase{{"--listen", "a", "--strict"}, "--strict needs --scenario"},
+                    RefusedCase{{"--listen", "a", "--strict"}, "--strict needs --scenario or --proxy"},
                     RefusedCase{{"--listen", "a", "--capture", "c"}, "--capture needs --proxy"},
                     RefusedCase{{"--listen", "a", "--proxy", ""}, "non-empty"},
                     RefusedCase{{"--listen", "a", "--proxy", "b", "--delay-ms", "1"},

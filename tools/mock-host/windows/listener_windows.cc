@@ -244,7 +244,9 @@ class PipeListener final : public Listener {
 
 }  // namespace
 
-Result<std::unique_ptr<Listener>> listen(const std::string& path, std::uint64_t connections) {
+Result<std::unique_ptr<Listener>> listen(const std::string& path, std::uint64_t connections,
+                                         bool& in_use) {
+  in_use = false;
   const std::optional<std::u16string> name = platform::utf8_to_utf16(path);
   if (!name) return Failure{platform::platform_error_text(ERROR_NO_UNICODE_TRANSLATION)};
   auto listener =
