@@ -23,11 +23,12 @@ local -a options=(
   '--capture:with --proxy: write the exchanges to FILE as a scenario'
   '--count:stop after N finished connections'
   '--idle-ms:stop after N ms with no connection in flight'
+  '--timeout-ms:time limit for a request to arrive and an answer to be taken'
   '--help:print the usage text'
 )
 
 case $words[CURRENT-1] in
   --listen|--scenario|--responses|--raw-file|--proxy|--record|--journal|--capture) _files ;;
-  --raw|--payload-bytes|--prefix|--short|--extra|--delay-ms|--count|--idle-ms) return 1 ;;
+  --raw|--payload-bytes|--prefix|--short|--extra|--delay-ms|--count|--idle-ms|--timeout-ms) return 1 ;;
   *) _describe -t options 'option' options ;;
 esac

@@ -47,12 +47,13 @@ class Connections {
     std::uint64_t counted = 0;  // finished or held, with a request
     std::uint64_t in_flight = 0;
     std::uint64_t uncounted = 0;  // ended without sending anything, or refused
+    std::uint64_t held = 0;       // each keeps its connection open until the host stops
     int idle_left_ms = 0;         // of the idle limit, while nothing is in flight
   };
 
   Tally tally(int idle_ms) {
     std::lock_guard lock(mutex_);
-    Tally tally{counted_, in_flight_, uncounted_, idle_ms};
+    Tally tally{counted_, in_flight_, uncounted_, held_, idle_ms};
     if (in_flight_ == 0) {
       const auto quiet = std::chrono::duration_cast<std::chrono::milliseconds>(
           std::chrono::steady_clock::now() - quiet_since_);
@@ -76,6 +77,7 @@ class Connections {
   // For a held connection: counts it, then waits for the stop.
   void hold() {
     std::unique_lock lock(mutex_);
+    ++held_;
     end(true);
     changed_.wait(lock, [&] { return stopping_; });
   }
@@ -117,6 +119,7 @@ class Connections {
   std::uint64_t counted_ = 0;
   std::uint64_t in_flight_ = 0;
   std::uint64_t uncounted_ = 0;
+  std::uint64_t held_ = 0;
   std::uint64_t ended_ = 0;
   std::chrono::steady_clock::time_point quiet_since_ = std::chrono::steady_clock::now();
   bool stopping_ = false;
@@ -217,10 +220,10 @@ int run(int argc, char** argv) {
       return EXIT_USAGE;
     }
   }
-  const int idle_ms = io_timeout_ms(opts);
+  const int idle_ms = idle_limit_ms(opts);
   std::unique_ptr<Proxy> proxy;
   if (opts.proxy_target) {
-    proxy = std::make_unique<Proxy>(*opts.proxy_target, idle_ms, capture);
+    proxy = std::make_unique<Proxy>(*opts.proxy_target, io_timeout_ms(opts), capture);
     if (auto reached = proxy->check(); !reached) {
       complain(reached.error());
       return EXIT_USAGE;
@@ -280,15 +283,15 @@ int run(int argc, char** argv) {
     }
     if (!connection.value()) continue;
     const std::uint64_t number = ++accepted;
-    if (tally.in_flight >= capacity) {
+    if (tally.in_flight + tally.held >= capacity) {
       complain("connection " + std::to_string(number) + " closed at once: " +
-               std::to_string(capacity) + " connections in flight is all the open-file limit allows");
+               std::to_string(capacity) + " open connections is all the open-file limit allows");
       connections.uncounted();
       continue;
     }
     connections.started();
-    vtm::Status started =
-        workers.start([&, number, served = std::shared_ptr<Connection>(std::move(connection).value())] {
+    vtm::Status started = workers.start(
+        [&, number, served = std::shared_ptr<Connection>(std::move(connection).value())] {
           SessionOutcome outcome = serve_connection(*served, number, host);
           {
             std::lock_guard lock(report_mutex);
@@ -296,10 +299,12 @@ int run(int argc, char** argv) {
               complain("connection " + std::to_string(number) + ": " + outcome.problem);
             }
             if (outcome.unmatched) {
-              unmatched.push_back("connection " + std::to_string(number) + ": " + *outcome.unmatched);
+              unmatched.push_back("connection " + std::to_string(number) + ": " +
+                                  *outcome.unmatched);
             }
             if (outcome.target_failed) {
-              target_failures.push_back("connection " + std::to_string(number) + ": " + outcome.problem);
+              target_failures.push_back("connection " + std::to_string(number) + ": " +
+                                        outcome.problem);
             }
           }
           // A held connection was counted when it was held.
@@ -307,8 +312,8 @@ int run(int argc, char** argv) {
         });
     if (!started) {
       // The connection closes as it goes out of scope here.
-      complain("connection " + std::to_string(number) + " closed at once: cannot start a thread: " +
-               started.error());
+      complain("connection " + std::to_string(number) +
+               " closed at once: cannot start a thread: " + started.error());
       connections.finished(false);
       connections.sleep(BACK_OFF_MS);
     }
@@ -329,7 +334,8 @@ int run(int argc, char** argv) {
     for (const std::string& line : unmatched) complain("strict: unmatched request on " + line);
     for (const std::string& line : unused) complain("strict: " + line);
     for (const std::string& line : target_failures) complain("strict: proxy failed on " + line);
-    if (status == EXIT_DONE && (!unmatched.empty() || !unused.empty() || !target_failures.empty())) {
+    if (status == EXIT_DONE &&
+        (!unmatched.empty() || !unused.empty() || !target_failures.empty())) {
       status = EXIT_UNMET;
     }
   }

@@ -116,7 +116,7 @@ struct OptionEntry {
 };
 
 // Order is the order of the usage text. Every option may be given once.
-constexpr std::array<OptionEntry, 21> OPTIONS = {{
+constexpr std::array<OptionEntry, 22> OPTIONS = {{
     {"--listen", "PATH", Role::Required, set_listen<&HostOptions::listen_path>,
      R"(Unix socket path, or \\.\pipe\NAME on Windows)"},
     {"--scenario", "FILE", Role::AnswerSource, set_text<&HostOptions::scenario_file>,
@@ -160,6 +160,8 @@ constexpr std::array<OptionEntry, 21> OPTIONS = {{
      "stop after N finished connections (default 1)"},
     {"--idle-ms", "N", Role::Plain, set_number<1, MAX_MILLISECONDS, &HostOptions::idle_ms>,
      "stop after N ms with no connection in flight (default 30000)"},
+    {"--timeout-ms", "N", Role::Plain, set_number<1, MAX_MILLISECONDS, &HostOptions::timeout_ms>,
+     "time limit for a request to arrive and an answer to be taken (default 30000)"},
     {"--help", "", Role::Plain, set_flag<&HostOptions::help>, "this text"},
 }};
 
@@ -210,9 +212,9 @@ std::string build_usage_text() {
   text += answer_source_names(", ", " or ");
   text +=
       ",\nevery command word gets a built-in answer. Connections are served side by side.\n"
-      "Each request must arrive, and each answer be taken, within the --idle-ms time limit:\n"
-      "a slower connection is closed and its problem reported. SIGINT, SIGTERM and SIGHUP\n"
-      "stop the host as its count would. A connection that sends nothing is not counted.\n"
+      "A connection slower than --timeout-ms is closed and its problem journaled; one that\n"
+      "sends nothing is not counted. SIGINT, SIGTERM and SIGHUP stop the host as its count\n"
+      "would.\n"
       "Prints \"listening on PATH\" once ready. Exit status: 0 when done or idle, 1 when the\n"
       "endpoint or a file it writes fails, 2 on bad usage, a bad scenario or an endpoint\n"
       "another host serves, 3 when --strict finds an expectation unmet or the proxy failed.\n";

@@ -12,8 +12,8 @@ namespace vtm::mock {
 namespace {
 
 // Appends up to want bytes to out; false when the peer ended, failed or was too slow first.
-bool read_into(Connection& connection, std::string& out, std::size_t want,
-               const Deadline& deadline, ReceivedFrame& frame) {
+bool read_into(Connection& connection, std::string& out, std::size_t want, const Deadline& deadline,
+               ReceivedFrame& frame) {
   const std::size_t target = out.size() + want;
   // Grow in steps, so a prefix that promises much but delivers little costs little.
   constexpr std::size_t STEP = 1 << 16;
@@ -97,8 +97,8 @@ std::uint64_t read_rest(Connection& connection, const Deadline& deadline, std::s
   std::uint64_t total = 0;
   char buffer[1 << 14];
   while (total < limit) {
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(
-        sizeof buffer, limit - total));
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(sizeof buffer, limit - total));
     auto got = connection.read_some(buffer, want, deadline.remaining_ms());
     if (!got || got.value() == 0) break;
     if (out) out->append(buffer, got.value());

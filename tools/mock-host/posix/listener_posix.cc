@@ -188,8 +188,7 @@ Result<sockaddr_un> socket_address(const std::string& path) {
 
 }  // namespace
 
-Result<std::unique_ptr<Listener>> listen(const std::string& path, std::uint64_t,
-                                         bool& in_use) {
+Result<std::unique_ptr<Listener>> listen(const std::string& path, std::uint64_t, bool& in_use) {
   in_use = false;
   auto checked = socket_address(path);
   if (!checked) return std::move(checked).take_failure();
@@ -256,11 +255,16 @@ void prepare_process() {
 
 std::optional<std::string> stop_requested() {
   switch (g_stop_signal) {
-    case 0: return std::nullopt;
-    case SIGINT: return "SIGINT";
-    case SIGTERM: return "SIGTERM";
-    case SIGHUP: return "SIGHUP";
-    default: return "signal " + std::to_string(g_stop_signal);
+    case 0:
+      return std::nullopt;
+    case SIGINT:
+      return "SIGINT";
+    case SIGTERM:
+      return "SIGTERM";
+    case SIGHUP:
+      return "SIGHUP";
+    default:
+      return "signal " + std::to_string(g_stop_signal);
   }
 }
 
