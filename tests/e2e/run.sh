@@ -729,8 +729,9 @@ fi
 end
 
 begin "idle means no connection in flight: a delayed answer does not end the host"
-echo '{"stubs": [{"match": {"command": "click"}, "times": 1, "delayMs": 2500}, {"match": {"command": "click"}}]}' >"$WORK/delayed.json"
-if HOST_IDLE=1000 start_host delayed --scenario "$WORK/delayed.json" --strict --count 2; then
+# The idle limit leaves a slow machine time to start the caller; the delay is twice as long.
+echo '{"stubs": [{"match": {"command": "click"}, "times": 1, "delayMs": 6000}, {"match": {"command": "click"}}]}' >"$WORK/delayed.json"
+if HOST_IDLE=3000 start_host delayed --scenario "$WORK/delayed.json" --strict --count 2; then
   run_prog "$CALLER" "$ENDPOINT" call 2 >"$WORK/out" 2>&1
   host_done
   expect_host 0 "" delayed
