@@ -8,11 +8,11 @@ Register-ArgumentCompleter -Native -CommandName 'mock-host', 'mock-host.exe' -Sc
     $hostOptions = @(
         '--listen', '--scenario', '--responses', '--echo', '--raw', '--raw-file', '--payload-bytes',
         '--proxy', '--prefix', '--short', '--close', '--no-read', '--extra', '--delay-ms', '--record',
-        '--journal', '--strict', '--capture', '--count', '--idle-ms', '--help')
+        '--journal', '--strict', '--capture', '--count', '--idle-ms', '--timeout-ms', '--help')
     $valuedOptions = @(
         '--listen', '--scenario', '--responses', '--raw', '--raw-file', '--payload-bytes', '--proxy',
         '--prefix', '--short', '--extra', '--delay-ms', '--record', '--journal', '--capture',
-        '--count', '--idle-ms')
+        '--count', '--idle-ms', '--timeout-ms')
 
     # The word before the one under the cursor says whether a value is due.
     $before = @($commandAst.CommandElements |

@@ -19,15 +19,16 @@ local -a options=(
   '--delay-ms:wait N ms before answering'
   '--record:write the raw bytes received to FILE'
   '--journal:write one JSON line per finished connection to FILE'
-  '--strict:with --scenario: unmatched requests fail; exit 3 on unmet expectations'
+  '--strict:unmatched requests and proxy failures fail; exit 3 on unmet expectations'
   '--capture:with --proxy: write the exchanges to FILE as a scenario'
   '--count:stop after N finished connections'
-  '--idle-ms:stop after N ms without a connection'
+  '--idle-ms:stop after N ms with no connection in flight'
+  '--timeout-ms:time limit for a request to arrive and an answer to be taken'
   '--help:print the usage text'
 )
 
 case $words[CURRENT-1] in
   --listen|--scenario|--responses|--raw-file|--proxy|--record|--journal|--capture) _files ;;
-  --raw|--payload-bytes|--prefix|--short|--extra|--delay-ms|--count|--idle-ms) return 1 ;;
+  --raw|--payload-bytes|--prefix|--short|--extra|--delay-ms|--count|--idle-ms|--timeout-ms) return 1 ;;
   *) _describe -t options 'option' options ;;
 esac

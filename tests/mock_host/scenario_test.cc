@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "json/write.h"
@@ -127,6 +129,50 @@ TEST(StubAnswer, ResponseGetsTheRequestIdUnlessItHasOne) {
   for (std::size_t i = 0; i < answers.size(); ++i) {
     EXPECT_EQ(stub_answer(stubs.value()[i], request, builtin, payload), answers[i]) << i;
   }
+}
+
+// Callers at once: every choice sees the uses and the state of the ones before it, so `times`
+// is never overrun and a toggle never fires twice from one state.
+TEST(ScenarioPlayerThreads, TimesAndStateHoldUnderParallelCallers) {
+  auto stubs = parse_scenario(R"({"stubs": [
+      {"name": "limited", "match": {"command": "click"}, "times": 37},
+      {"name": "rest", "match": {"command": "click"}},
+      {"name": "on", "match": {"command": "toggle"}, "state": {"requires": "Started", "moveTo": "on"}},
+      {"name": "off", "match": {"command": "toggle"}, "state": {"requires": "on", "moveTo": "Started"}}
+  ]})",
+                              "s.json");
+  ASSERT_TRUE(stubs.ok()) << stubs.error();
+  ScenarioPlayer player(std::move(stubs).value());
+  constexpr int THREADS = 8;
+  constexpr int CALLS = 250;
+  std::vector<std::map<std::string, int>> chosen(THREADS);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < THREADS; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < CALLS; ++i) {
+        const Choice choice = player.choose(i % 2 == 0 ? "click" : "toggle", {});
+        const std::string label = choice.stub ? choice.stub->label.as_string() : "none";
+        ++chosen[t][label + ":" + choice.state_before + ">" + choice.state_after];
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  std::map<std::string, int> total;
+  for (const auto& counts : chosen) {
+    for (const auto& [key, count] : counts) total[key] += count;
+  }
+  // Clicks leave the state as they find it, so they are tallied by stub alone.
+  int limited = 0, rest = 0;
+  for (const auto& [key, count] : total) {
+    if (key.starts_with("limited:")) limited += count;
+    if (key.starts_with("rest:")) rest += count;
+  }
+  constexpr int HALF = THREADS * CALLS / 2;
+  EXPECT_EQ(limited, 37);
+  EXPECT_EQ(rest, HALF - 37);
+  EXPECT_EQ(total["on:Started>on"], HALF / 2);
+  EXPECT_EQ(total["off:on>Started"], HALF / 2);
+  EXPECT_EQ(total["none:Started>Started"] + total["none:on>on"], 0);
 }
 
 }  // namespace

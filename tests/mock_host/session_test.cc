@@ -24,11 +24,12 @@ std::string frame(std::string_view payload) {
 // collects what is written.
 class FakeConnection final : public Connection {
  public:
-  FakeConnection(std::vector<std::string> pieces, bool fail_at_end = false)
-      : pieces_(pieces.begin(), pieces.end()), fail_at_end_(fail_at_end) {}
+  FakeConnection(std::vector<std::string> pieces, bool fail_at_end = false,
+                 std::size_t accepts = std::string::npos)
+      : pieces_(pieces.begin(), pieces.end()), fail_at_end_(fail_at_end), accepts_(accepts) {}
 
   Result<std::size_t> read_some(char* data, std::size_t size, int) override {
-    ++reads;
+    if (reads++ == 0) written_before_read = written.size();
     if (pieces_.empty()) {
       if (fail_at_end_) return Failure{"stalled"};
       return std::size_t{0};
@@ -42,21 +43,28 @@ class FakeConnection final : public Connection {
   }
 
   Result<std::size_t> write_some(const char* data, std::size_t size, int) override {
-    // Short writes, so the caller's loop is exercised.
-    const std::size_t n = std::min<std::size_t>(size, 3);
+    // Short writes, so the caller's loop is exercised; past accepts bytes, a stalled reader.
+    if (written.size() >= accepts_) return Failure{"stalled reader"};
+    const std::size_t n = std::min({size, std::size_t{3}, accepts_ - written.size()});
     written.append(data, n);
     return n;
   }
 
+  void end_writing() override { ended_writing = reads == 0 ? 1 : 2; }
   void finish(int) override { ++finished; }
+
+  bool drained() const { return pieces_.empty(); }
 
   std::string written;
   int reads = 0;
+  std::size_t written_before_read = 0;
+  int ended_writing = 0;  // 1: before any read, 2: after one
   int finished = 0;
 
  private:
   std::deque<std::string> pieces_;
   bool fail_at_end_;
+  std::size_t accepts_;
 };
 
 struct ReadCase {
@@ -71,7 +79,7 @@ class ReadRequest : public testing::TestWithParam<ReadCase> {};
 
 TEST_P(ReadRequest, KeepsWhatArrived) {
   FakeConnection connection(GetParam().pieces, GetParam().fail_at_end);
-  const ReceivedFrame request = read_request(connection, 1000);
+  const ReceivedFrame request = read_request(connection, Deadline(1000));
   EXPECT_EQ(request.bytes, GetParam().received);
   EXPECT_EQ(request.payload, GetParam().payload);
   EXPECT_EQ(request.problem.empty(), GetParam().payload.has_value()) << request.problem;
@@ -110,7 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ReadRequestLimit, TakesALittleMoreThanTheClientMaySend) {
   const std::string payload(MAX_ACCEPTED_REQUEST_BYTES, 'x');
   FakeConnection connection({frame(payload)});
-  const ReceivedFrame request = read_request(connection, 1000);
+  const ReceivedFrame request = read_request(connection, Deadline(1000));
   ASSERT_TRUE(request.payload.has_value()) << request.problem;
   EXPECT_EQ(request.payload->size(), payload.size());
 }
@@ -248,13 +256,52 @@ TEST(ServeScenario, StubsAnswerWithTheirOwnFaultsAndAreJournaled) {
   EXPECT_EQ(sleeps, std::vector<std::uint64_t>{7});
 }
 
-TEST(ServeConnectionReads, NoReadTouchesNothing) {
+// Without reading, the answer goes out whole first; then the writing side closes and the
+// request is drained, so closing never resets a connection with the answer still in flight.
+TEST(ServeConnectionReads, NoReadAnswersThenDrains) {
   auto options = parse_host_options({"--listen", "x", "--no-read", "--raw", "R"});
   ASSERT_TRUE(options.ok());
-  FakeConnection connection({frame("{}")});
+  FakeConnection connection({frame("{}"), "more"});
   const Responder responder = Responder::fixed("R");
-  serve_connection(connection, 1, HostContext{options.value(), responder});
-  EXPECT_EQ(connection.reads, 0);
+  std::vector<std::string> records;
+  HostContext host{options.value(), responder};
+  host.record = [&](std::string_view bytes) { records.emplace_back(bytes); };
+  serve_connection(connection, 1, host);
+  EXPECT_EQ(connection.written_before_read, frame("R").size());
+  EXPECT_EQ(connection.ended_writing, 1);
+  EXPECT_TRUE(connection.drained());
+  EXPECT_EQ(records, std::vector<std::string>{""});
+}
+
+// The journal says what reached the socket, and why not all of it did.
+TEST(ServeConnectionJournal, SaysWhatWasSent) {
+  auto options = parse_host_options({"--listen", "x", "--raw", "RRRR"});
+  ASSERT_TRUE(options.ok());
+  const Responder responder = Responder::fixed("RRRR");
+  struct Case {
+    std::vector<std::string> input;
+    std::size_t accepts;
+    std::string sent;
+    bool problem;
+    bool silent;
+  };
+  for (const Case& c : std::vector<Case>{{{frame("{}")}, std::string::npos, "answer", false, false},
+                                         {{frame("{}")}, 5, "partial", true, false},
+                                         {{frame("{}")}, 0, "nothing", true, false},
+                                         {{frame("{}").substr(0, 2)}, 0, "nothing", true, false},
+                                         {{}, 0, "", false, true}}) {
+    FakeConnection connection(c.input, false, c.accepts);
+    std::vector<std::string> sent;
+    HostContext host{options.value(), responder};
+    host.journal = [&](const JsonValue& entry) {
+      sent.push_back(find_member(entry, "sent")->as_string());
+      EXPECT_EQ(find_member(entry, "problem")->kind() == JsonValue::Kind::String, c.problem);
+    };
+    const SessionOutcome outcome = serve_connection(connection, 1, host);
+    EXPECT_EQ(outcome.silent, c.silent) << c.sent;
+    EXPECT_EQ(sent, c.silent ? std::vector<std::string>{} : std::vector<std::string>{c.sent});
+    EXPECT_EQ(connection.finished, 1);
+  }
 }
 
 }  // namespace

@@ -116,7 +116,7 @@ struct OptionEntry {
 };
 
 // Order is the order of the usage text. Every option may be given once.
-constexpr std::array<OptionEntry, 21> OPTIONS = {{
+constexpr std::array<OptionEntry, 22> OPTIONS = {{
     {"--listen", "PATH", Role::Required, set_listen<&HostOptions::listen_path>,
      R"(Unix socket path, or \\.\pipe\NAME on Windows)"},
     {"--scenario", "FILE", Role::AnswerSource, set_text<&HostOptions::scenario_file>,
@@ -153,13 +153,15 @@ constexpr std::array<OptionEntry, 21> OPTIONS = {{
     {"--journal", "FILE", Role::Plain, set_text<&HostOptions::journal_file>,
      "write one JSON line per finished connection to FILE"},
     {"--strict", "", Role::Plain, set_flag<&HostOptions::strict>,
-     "with --scenario: unmatched requests fail; exit 3 on unmet expectations"},
+     "unmatched requests and proxy failures fail; exit 3 on unmet expectations"},
     {"--capture", "FILE", Role::Plain, set_text<&HostOptions::capture_file>,
      "with --proxy: write the exchanges to FILE as a scenario"},
     {"--count", "N", Role::Plain, set_number<1, MAX_U32, &HostOptions::count>,
      "stop after N finished connections (default 1)"},
     {"--idle-ms", "N", Role::Plain, set_number<1, MAX_MILLISECONDS, &HostOptions::idle_ms>,
-     "stop after N ms without a connection (default 30000)"},
+     "stop after N ms with no connection in flight (default 30000)"},
+    {"--timeout-ms", "N", Role::Plain, set_number<1, MAX_MILLISECONDS, &HostOptions::timeout_ms>,
+     "time limit for a request to arrive and an answer to be taken (default 30000)"},
     {"--help", "", Role::Plain, set_flag<&HostOptions::help>, "this text"},
 }};
 
@@ -210,9 +212,12 @@ std::string build_usage_text() {
   text += answer_source_names(", ", " or ");
   text +=
       ",\nevery command word gets a built-in answer. Connections are served side by side.\n"
+      "A connection slower than --timeout-ms is closed and its problem journaled; one that\n"
+      "sends nothing is not counted. SIGINT, SIGTERM and SIGHUP stop the host as its count\n"
+      "would.\n"
       "Prints \"listening on PATH\" once ready. Exit status: 0 when done or idle, 1 when the\n"
-      "endpoint or a file it writes fails, 2 on bad usage or a bad scenario, 3 when --strict\n"
-      "finds an expectation unmet.\n";
+      "endpoint or a file it writes fails, 2 on bad usage, a bad scenario or an endpoint\n"
+      "another host serves, 3 when --strict finds an expectation unmet or the proxy failed.\n";
   return text;
 }
 
@@ -252,7 +257,9 @@ Result<HostOptions> parse_host_options(const std::vector<std::string>& args) {
     if (given[i] && OPTIONS[i].role == Role::AnswerSource) ++sources;
   }
   if (sources > 1) return Failure{"choose at most one of " + answer_source_names(", ", ", ")};
-  if (options.strict && !options.scenario_file) return Failure{"--strict needs --scenario"};
+  if (options.strict && !options.scenario_file && !options.proxy_target) {
+    return Failure{"--strict needs --scenario or --proxy"};
+  }
   if (options.capture_file && !options.proxy_target) return Failure{"--capture needs --proxy"};
   if (options.proxy_target) {
     for (std::size_t i = 0; i < OPTIONS.size(); ++i) {

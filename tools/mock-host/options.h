@@ -45,6 +45,7 @@ struct HostOptions {
   bool strict = false;
   std::uint64_t count = 1;
   std::uint64_t idle_ms = 30000;
+  std::uint64_t timeout_ms = 30000;
 };
 
 // A failure message names the offending option; the caller adds the usage hint.
@@ -61,8 +62,13 @@ inline constexpr std::uint64_t MAX_PAYLOAD_BYTES_OPTION = 268'435'456;
 inline constexpr std::uint64_t MAX_MILLISECONDS = std::numeric_limits<std::int32_t>::max();
 inline constexpr std::uint64_t MAX_U32 = std::numeric_limits<std::uint32_t>::max();
 
-// The wait for a connection and for each read or write on one, as the listener takes it.
+// The time limit for a request to arrive, and for an answer to be taken, as the listener takes
+// it.
 inline int io_timeout_ms(const HostOptions& options) {
+  return static_cast<int>(
+      std::min<std::uint64_t>(options.timeout_ms, std::numeric_limits<int>::max()));
+}
+inline int idle_limit_ms(const HostOptions& options) {
   return static_cast<int>(
       std::min<std::uint64_t>(options.idle_ms, std::numeric_limits<int>::max()));
 }

@@ -1,6 +1,7 @@
 #include "proxy.h"
 
 #include "bridge/frames.h"
+#include "json/parse.h"
 #include "json/write.h"
 #include "listener.h"
 #include "session.h"
@@ -18,13 +19,27 @@ Result<Relayed> Proxy::forward(std::string_view frame) const {
   auto connection = connect_to(target_);
   if (!connection) return Failure{"cannot reach " + target_ + ": " + connection.error()};
   Connection& target = *connection.value();
-  if (Status sent = write_all(target, frame, timeout_ms_); !sent) {
+  std::uint64_t sent = 0;
+  if (Status written = write_all(target, frame, Deadline(timeout_ms_), sent); !written) {
     target.finish(timeout_ms_);
-    return Failure{"cannot send to " + target_ + ": " + sent.error()};
+    return Failure{"cannot send to " + target_ + ": " + written.error()};
   }
-  ReceivedFrame answer = read_frame(target, timeout_ms_, MAX_RESPONSE_FRAME_BYTES);
+  const Deadline answering(timeout_ms_);
+  ReceivedFrame answer = read_frame(target, answering, MAX_RESPONSE_FRAME_BYTES);
+  Relayed relayed{std::move(answer.bytes), std::move(answer.payload), std::move(answer.problem)};
+  // Whatever follows is relayed too, as a direct connection would have shown it; a stream
+  // that never ends is cut at the frame limit.
+  const std::uint64_t trailing =
+      read_rest(target, answering, &relayed.bytes, MAX_RESPONSE_FRAME_BYTES);
+  if (relayed.payload) {
+    if (auto parsed = parse_json(*relayed.payload); !parsed) {
+      relayed.problem = "the answer is not JSON: " + parsed.error();
+    } else if (trailing > 0) {
+      relayed.problem = std::to_string(trailing) + " bytes after the answer frame";
+    }
+  }
   target.finish(timeout_ms_);
-  return Relayed{std::move(answer.bytes), std::move(answer.payload)};
+  return relayed;
 }
 
 void Proxy::capture(const Request& request, const Relayed& answer) {

@@ -16,6 +16,7 @@ namespace vtm::mock {
 struct Relayed {
   std::string bytes;                   // what the other host sent, to pass on as it is
   std::optional<std::string> payload;  // set when that was one whole frame
+  std::string problem;                 // what was wrong with it; empty when nothing was
 };
 
 class Proxy {
@@ -26,8 +27,8 @@ class Proxy {
   // One connection that carries nothing, at start-up: an unreachable target stops the host
   // before it serves anyone.
   Status check() const;
-  // Sends one whole request frame and reads the one answer frame; a failure when the target
-  // cannot be reached or takes nothing.
+  // Sends one whole request frame and reads the one answer frame and whatever follows it until
+  // the target closes; a failure when the target cannot be reached or takes nothing.
   Result<Relayed> forward(std::string_view frame) const;
   // Adds an exchange to the capture and rewrites the file, so that it is whole at every moment.
   void capture(const Request& request, const Relayed& answer);

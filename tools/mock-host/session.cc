@@ -1,6 +1,7 @@
 #include "session.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "bridge/frames.h"
 #include "json/write.h"
@@ -10,9 +11,9 @@
 namespace vtm::mock {
 namespace {
 
-// Appends up to want bytes to out; false when the peer ended or failed first.
-bool read_into(Connection& connection, std::string& out, std::size_t want, int timeout_ms,
-               std::string& problem) {
+// Appends up to want bytes to out; false when the peer ended, failed or was too slow first.
+bool read_into(Connection& connection, std::string& out, std::size_t want, const Deadline& deadline,
+               ReceivedFrame& frame) {
   const std::size_t target = out.size() + want;
   // Grow in steps, so a prefix that promises much but delivers little costs little.
   constexpr std::size_t STEP = 1 << 16;
@@ -20,25 +21,30 @@ bool read_into(Connection& connection, std::string& out, std::size_t want, int t
     const std::size_t before = out.size();
     const std::size_t chunk = std::min(target - before, STEP);
     out.resize(before + chunk);
-    auto got = connection.read_some(out.data() + before, chunk, timeout_ms);
+    auto got = connection.read_some(out.data() + before, chunk, deadline.remaining_ms());
     if (!got) {
       out.resize(before);
-      problem = "read failed: " + got.error();
+      frame.timed_out = deadline.passed();
+      frame.problem = frame.timed_out ? "read timed out: " + std::to_string(before) +
+                                            " bytes arrived within " + deadline.describe()
+                                      : "read failed: " + got.error();
       return false;
     }
     out.resize(before + got.value());
     if (got.value() == 0) {
-      problem = "peer closed after " + std::to_string(out.size()) + " bytes";
+      frame.problem = "peer closed after " + std::to_string(out.size()) + " bytes";
       return false;
     }
   }
   return true;
 }
 
-Status send_reply(Connection& connection, const Reply& reply, int timeout_ms) {
+// Sends the pieces in order; sent counts what went out.
+Status send_reply(Connection& connection, const Reply& reply, const Deadline& deadline,
+                  std::uint64_t& sent) {
   for (std::string_view piece :
        {std::string_view(reply.prefix.data(), reply.prefix.size()), reply.payload, reply.extra}) {
-    if (Status written = write_all(connection, piece, timeout_ms); !written) return written;
+    if (Status written = write_all(connection, piece, deadline, sent); !written) return written;
   }
   return ok_status();
 }
@@ -71,18 +77,34 @@ std::string own_answer(const Responder& responder, const std::optional<std::stri
 
 }  // namespace
 
-ReceivedFrame read_frame(Connection& connection, int timeout_ms, std::uint32_t max_length) {
+ReceivedFrame read_frame(Connection& connection, const Deadline& deadline,
+                         std::uint32_t max_length) {
   ReceivedFrame frame;
-  if (!read_into(connection, frame.bytes, 4, timeout_ms, frame.problem)) return frame;
+  if (!read_into(connection, frame.bytes, 4, deadline, frame)) return frame;
   const std::uint32_t length =
       decode_length_prefix(std::span<const char, 4>(frame.bytes.data(), 4));
   if (length > max_length) {
     frame.problem = "frame length " + std::to_string(length) + " refused";
     return frame;
   }
-  if (!read_into(connection, frame.bytes, length, timeout_ms, frame.problem)) return frame;
+  if (!read_into(connection, frame.bytes, length, deadline, frame)) return frame;
   frame.payload = frame.bytes.substr(4);
   return frame;
+}
+
+std::uint64_t read_rest(Connection& connection, const Deadline& deadline, std::string* out,
+                        std::uint64_t limit) {
+  std::uint64_t total = 0;
+  char buffer[1 << 14];
+  while (total < limit) {
+    const std::size_t want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(sizeof buffer, limit - total));
+    auto got = connection.read_some(buffer, want, deadline.remaining_ms());
+    if (!got || got.value() == 0) break;
+    if (out) out->append(buffer, got.value());
+    total += got.value();
+  }
+  return total;
 }
 
 Reply reply_for(const Faults& faults, std::string_view payload) {
@@ -95,11 +117,19 @@ Reply reply_for(const Faults& faults, std::string_view payload) {
   return Reply{encode_length_prefix(length), payload.substr(0, sent), faults.extra};
 }
 
-Status write_all(Connection& connection, std::string_view bytes, int timeout_ms) {
+Status write_all(Connection& connection, std::string_view bytes, const Deadline& deadline,
+                 std::uint64_t& sent) {
   while (!bytes.empty()) {
-    auto wrote = connection.write_some(bytes.data(), bytes.size(), timeout_ms);
-    if (!wrote) return std::move(wrote).take_failure();
+    auto wrote = connection.write_some(bytes.data(), bytes.size(), deadline.remaining_ms());
+    if (!wrote) {
+      if (deadline.passed()) {
+        return Failure{"the peer took " + std::to_string(sent) + " bytes within " +
+                       deadline.describe()};
+      }
+      return std::move(wrote).take_failure();
+    }
     if (wrote.value() == 0) return Failure{"write accepted no bytes"};
+    sent += wrote.value();
     bytes.remove_prefix(wrote.value());
   }
   return ok_status();
@@ -132,7 +162,12 @@ SessionOutcome serve_connection(Connection& connection, std::uint64_t number,
 
   std::optional<std::string> payload;
   if (!faults.no_read) {
-    ReceivedFrame request = read_request(connection, timeout_ms);
+    ReceivedFrame request = read_request(connection, Deadline(timeout_ms));
+    if (request.bytes.empty() && !request.payload && !request.timed_out) {
+      outcome.silent = true;
+      connection.finish(0);
+      return outcome;
+    }
     outcome.received = std::move(request.bytes);
     outcome.problem = std::move(request.problem);
     payload = std::move(request.payload);
@@ -160,8 +195,10 @@ SessionOutcome serve_connection(Connection& connection, std::uint64_t number,
   std::optional<std::string_view> answer;
   std::optional<std::string> relayed;
   const bool can_answer = faults.no_read || payload.has_value();
-  // Journaled before anything goes out, so that the line is there once the caller has its
-  // answer, or while it is held.
+  // What reached the socket: "answer" only when all of it did.
+  std::string_view sent = "nothing";
+  // Journaled once the connection is over, so that the line says what reached the caller; a
+  // held connection's line is written before it is held.
   const auto journal = [&] {
     if (!host.journal) return;
     JsonObject entry;
@@ -173,7 +210,7 @@ SessionOutcome serve_connection(Connection& connection, std::uint64_t number,
     entry.insert("unmatched", outcome.unmatched.has_value());
     entry.insert("stateBefore", host.scenario ? JsonValue(choice.state_before) : JsonValue());
     entry.insert("stateAfter", host.scenario ? JsonValue(choice.state_after) : JsonValue());
-    entry.insert("sent", answer || relayed ? "answer" : "nothing");
+    entry.insert("sent", std::string(sent));
     entry.insert("faults", host.proxy ? JsonArray{} : fault_names(faults));
     entry.insert("answer", answer ? JsonValue(std::string(*answer)) : JsonValue());
     entry.insert("problem", outcome.problem.empty() ? JsonValue() : JsonValue(outcome.problem));
@@ -183,6 +220,10 @@ SessionOutcome serve_connection(Connection& connection, std::uint64_t number,
   if (host.proxy && payload) {
     auto forwarded = host.proxy->forward(outcome.received);
     if (forwarded) {
+      if (!forwarded.value().problem.empty()) {
+        outcome.problem = "proxy target: " + forwarded.value().problem;
+        outcome.target_failed = true;
+      }
       relayed = std::move(forwarded.value().bytes);
       if (request) host.proxy->capture(*request, forwarded.value());
       if (forwarded.value().payload) {
@@ -191,6 +232,7 @@ SessionOutcome serve_connection(Connection& connection, std::uint64_t number,
       }
     } else {
       outcome.problem = forwarded.error();
+      outcome.target_failed = true;
       owned = failure_payload(request ? request->request_id : JsonValue(),
                               "PROXY_TARGET_UNAVAILABLE", forwarded.error());
       answer = owned;
@@ -216,15 +258,33 @@ SessionOutcome serve_connection(Connection& connection, std::uint64_t number,
     host.sleep_ms(faults.delay_ms);
   }
 
-  if (!outcome.held) journal();
+  if (outcome.held) {
+    connection.finish(timeout_ms);
+    return outcome;
+  }
+  // The answer has its own time limit, counted once it is ready to go.
+  const Deadline writing(timeout_ms);
+  std::uint64_t sent_bytes = 0;
+  std::uint64_t reply_bytes = 0;
   Status written = ok_status();
   if (relayed) {
-    written = write_all(connection, *relayed, timeout_ms);
+    reply_bytes = relayed->size();
+    written = write_all(connection, *relayed, writing, sent_bytes);
   } else if (answer) {
-    written = send_reply(connection, reply_for(faults, *answer), timeout_ms);
+    const Reply reply = reply_for(faults, *answer);
+    reply_bytes = reply.prefix.size() + reply.payload.size() + reply.extra.size();
+    written = send_reply(connection, reply, writing, sent_bytes);
   }
   if (!written) outcome.problem = "write failed: " + written.error();
-  connection.finish(timeout_ms);
+  if (reply_bytes > 0) sent = !written ? (sent_bytes > 0 ? "partial" : "nothing") : "answer";
+  if (faults.no_read) {
+    // Closing with the request unread would reset the connection and could destroy the answer
+    // before the caller reads it: the request is taken and dropped until the caller closes.
+    connection.end_writing();
+    read_rest(connection, writing, nullptr, std::numeric_limits<std::uint64_t>::max());
+  }
+  journal();
+  connection.finish(writing.remaining_ms());
   return outcome;
 }
 

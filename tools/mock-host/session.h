@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "bridge/frames.h"
+#include "deadline.h"
 #include "json/json_value.h"
 #include "listener.h"
 #include "options.h"
@@ -28,14 +29,21 @@ struct ReceivedFrame {
   std::string bytes;                   // everything that arrived: prefix and payload, or less
   std::optional<std::string> payload;  // set only when a whole frame arrived
   std::string problem;                 // why there is no payload, for the log
+  bool timed_out = false;              // the peer was still there, but too slow
 };
 
-// Reads one frame of at most max_length payload bytes, tolerating a peer that stops early or
-// stalls.
-ReceivedFrame read_frame(Connection& connection, int timeout_ms, std::uint32_t max_length);
-inline ReceivedFrame read_request(Connection& connection, int timeout_ms) {
-  return read_frame(connection, timeout_ms, MAX_ACCEPTED_REQUEST_BYTES);
+// Reads one frame of at most max_length payload bytes within the deadline, tolerating a peer
+// that stops early or stalls.
+ReceivedFrame read_frame(Connection& connection, const Deadline& deadline,
+                         std::uint32_t max_length);
+inline ReceivedFrame read_request(Connection& connection, const Deadline& deadline) {
+  return read_frame(connection, deadline, MAX_ACCEPTED_REQUEST_BYTES);
 }
+
+// Reads whatever else the peer sends until it closes, the deadline passes or limit bytes were
+// read: appended to out when given, dropped otherwise. The bytes read.
+std::uint64_t read_rest(Connection& connection, const Deadline& deadline, std::string* out,
+                        std::uint64_t limit);
 
 // What goes out for one answer, in order: the real or forced prefix, the payload (cut to
 // short_bytes), then the extra bytes. The pieces are sent one after another, never joined into
@@ -47,7 +55,9 @@ struct Reply {
 };
 Reply reply_for(const Faults& faults, std::string_view payload);
 
-Status write_all(Connection& connection, std::string_view bytes, int timeout_ms);
+// Writes all bytes within the deadline; sent counts what the connection took, also on failure.
+Status write_all(Connection& connection, std::string_view bytes, const Deadline& deadline,
+                 std::uint64_t& sent);
 
 // What all connections share.
 struct HostContext {
@@ -72,6 +82,10 @@ struct SessionOutcome {
   // A request no stub took while a scenario answers, as "COMMAND [ARGUMENTS...]".
   std::optional<std::string> unmatched;
   bool held = false;  // the connection was held (a hang) until the host stopped
+  // The caller closed without sending a byte (as a check that a host is there does): such a
+  // connection is not counted, recorded or journaled.
+  bool silent = false;
+  bool target_failed = false;  // the proxy's target did not give one whole answer frame
 };
 
 SessionOutcome serve_connection(Connection& connection, std::uint64_t number,

@@ -5,6 +5,7 @@
 #include <io.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <utility>
@@ -23,6 +24,30 @@ constexpr DWORD PIPE_BUFFER_BYTES = 65536;
 constexpr std::size_t LISTENING_INSTANCES = 8;
 // The largest single read or write handed to the pipe; larger buffers go in several calls.
 constexpr std::size_t MAX_IO_BYTES = 1 << 20;
+constexpr const char* IN_USE = "another host is listening there";
+
+// A console stop (Ctrl+C, Ctrl+Break, closing the window) raises this event and names itself;
+// the accepting thread wakes on the event, and the host stops as its count would.
+HANDLE g_stop_event = nullptr;
+std::atomic<const char*> g_stop_name{nullptr};
+
+BOOL WINAPI request_stop(DWORD event) {
+  switch (event) {
+    case CTRL_C_EVENT:
+      g_stop_name = "Ctrl+C";
+      break;
+    case CTRL_BREAK_EVENT:
+      g_stop_name = "Ctrl+Break";
+      break;
+    case CTRL_CLOSE_EVENT:
+      g_stop_name = "console close";
+      break;
+    default:
+      return FALSE;
+  }
+  if (g_stop_event != nullptr) SetEvent(g_stop_event);
+  return TRUE;
+}
 
 // Windows hands out its error codes as DWORD.
 std::string platform_error_text(DWORD code) {
@@ -133,6 +158,9 @@ class PipeConnection final : public Connection {
     return std::size_t{bytes};
   }
 
+  // A pipe has no half close; the peer sees the end when the handle closes.
+  void end_writing() override {}
+
   // The flush waits until the client has read everything, which a stuck client never does,
   // hence the bounded wait. The handle is then closed, not disconnected: a disconnect makes the
   // client's next read fail as "not connected", while a closed end reads as a broken pipe, the
@@ -182,7 +210,12 @@ class PipeListener final : public Listener {
               name_.c_str(), open_mode, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
               PIPE_UNLIMITED_INSTANCES, PIPE_BUFFER_BYTES, PIPE_BUFFER_BYTES, 0, nullptr)),
           std::make_unique<Overlapped>()};
-      if (!instance.pipe.valid()) return Failure{platform_error_text(GetLastError())};
+      if (!instance.pipe.valid()) {
+        const DWORD error = GetLastError();
+        // The first instance claims the name alone: refused, another host has it.
+        if (first && error == ERROR_ACCESS_DENIED) return Failure{IN_USE};
+        return Failure{platform_error_text(error)};
+      }
       if (!instance.overlapped->valid()) return Failure{platform_error_text(GetLastError())};
       created_any_ = true;
       --to_create_;
@@ -204,13 +237,18 @@ class PipeListener final : public Listener {
   }
 
   Result<std::unique_ptr<Connection>> accept(int timeout_ms) override {
+    if (Status filled = fill(); !filled) return std::move(filled).take_failure();
     if (listening_.empty()) return Failure{"no pipe instance is listening"};
     std::vector<HANDLE> events;
     for (Instance& instance : listening_) events.push_back(instance.overlapped->get()->hEvent);
+    // The stop event comes last, so a ready connection is taken first.
+    if (g_stop_event != nullptr) events.push_back(g_stop_event);
     const DWORD waited = WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(),
                                                 FALSE, static_cast<DWORD>(timeout_ms));
-    if (waited == WAIT_TIMEOUT) return std::unique_ptr<Connection>();
-    if (waited >= WAIT_OBJECT_0 + events.size()) {
+    if (waited == WAIT_TIMEOUT || waited == WAIT_OBJECT_0 + listening_.size()) {
+      return std::unique_ptr<Connection>();
+    }
+    if (waited >= WAIT_OBJECT_0 + listening_.size()) {
       return Failure{platform_error_text(GetLastError())};
     }
     Instance ready = std::move(listening_[waited - WAIT_OBJECT_0]);
@@ -229,6 +267,8 @@ class PipeListener final : public Listener {
     return std::unique_ptr<Connection>(std::make_unique<PipeConnection>(std::move(ready.pipe)));
   }
 
+  void expect_another() override { ++to_create_; }
+
  private:
   struct Instance {
     Handle pipe;
@@ -244,13 +284,24 @@ class PipeListener final : public Listener {
 
 }  // namespace
 
-Result<std::unique_ptr<Listener>> listen(const std::string& path, std::uint64_t connections) {
+Result<std::unique_ptr<Listener>> listen(const std::string& path, std::uint64_t connections,
+                                         bool& in_use) {
+  in_use = false;
   const std::optional<std::u16string> name = platform::utf8_to_utf16(path);
   if (!name) return Failure{platform::platform_error_text(ERROR_NO_UNICODE_TRANSLATION)};
-  auto listener =
-      std::make_unique<PipeListener>(std::wstring(name->begin(), name->end()), connections);
+  const std::wstring wide(name->begin(), name->end());
+  // A name some host serves is refused; the check takes no instance of the other host's, and
+  // covers systems that let a second first instance through.
+  if (WaitNamedPipeW(wide.c_str(), 1) || GetLastError() == ERROR_SEM_TIMEOUT) {
+    in_use = true;
+    return Failure{IN_USE};
+  }
+  auto listener = std::make_unique<PipeListener>(wide, connections);
   Status created = listener->fill();
-  if (!created) return std::move(created).take_failure();
+  if (!created) {
+    in_use = created.error() == IN_USE;
+    return std::move(created).take_failure();
+  }
   return std::unique_ptr<Listener>(std::move(listener));
 }
 
@@ -279,6 +330,18 @@ void prepare_process() {
   _setmode(_fileno(stderr), _O_BINARY);
   // A test host must fail with a status, never with a dialog box.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+  g_stop_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  SetConsoleCtrlHandler(request_stop, TRUE);
 }
+
+std::optional<std::string> stop_requested() {
+  const char* name = g_stop_name;
+  if (name == nullptr) return std::nullopt;
+  return std::string(name);
+}
+
+// Handles have no small per-process limit: threads run out first, and a thread that cannot be
+// started refuses its connection.
+std::uint64_t connection_capacity() { return std::uint64_t{1} << 20; }
 
 }  // namespace vtm::mock
