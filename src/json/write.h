@@ -26,8 +26,9 @@ class TextOutput {
   ~TextOutput() = default;
 };
 
-// The render buffer's capacity: large enough that writing costs little per byte, small enough
-// that it stays in the caches (measured: bench/e2e, in the changelog).
+// The render buffer's capacity. Measured on the 16 MiB tree printed indented: 64 KiB, 256 KiB
+// and 1 MiB within a few percent of one another, 256 KiB ahead; beside the frame the memory is
+// small either way.
 inline constexpr std::size_t RENDER_BUFFER_BYTES = 256 * 1024;
 
 // Writes the compact or indented form of the document, with one final line feed when asked,
