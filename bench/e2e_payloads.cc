@@ -6,6 +6,8 @@
 //               and raw non-ASCII text, booleans, ints, nested children
 //   floats      an array of objects with float coordinates
 //   zeros       an array of zeros (a stress case: one tiny value per two bytes)
+//   nested      an array of empty arrays nested to the deepest a response may (a stress case
+//               for the indented form: about 128 times its size)
 //   small       a small object of exactly BYTES bytes
 #include <algorithm>
 #include <charconv>
@@ -181,6 +183,19 @@ void zeros(Out& out) {
   out << "]" << ENVELOPE_TAIL;
 }
 
+void nested(Out& out) {
+  // The root object and "data" hold two levels: 125 more reach the 127 a response may nest.
+  const std::string item = std::string(125, '[') + std::string(125, ']');
+  constexpr std::string_view head = R"({"data":[)";
+  out << head << item;
+  const std::uint64_t fixed = head.size() + 1 + ENVELOPE_TAIL.size();
+  for (std::uint64_t size = fixed + item.size(); size + 1 + item.size() <= out.target();
+       size += 1 + item.size()) {
+    out << "," << item;
+  }
+  out << "]" << ENVELOPE_TAIL;
+}
+
 bool small(Out& out) {
   constexpr std::string_view head = R"({"data":{"clicked":true,"x":120,"y":48,"note":")";
   constexpr std::string_view tail = R"("})";
@@ -194,7 +209,7 @@ bool small(Out& out) {
 
 int main(int argc, char** argv) {
   if (argc != 3) {
-    std::fprintf(stderr, "usage: e2e_payloads screenshot|tree|floats|zeros|small BYTES\n");
+    std::fprintf(stderr, "usage: e2e_payloads screenshot|tree|floats|zeros|nested|small BYTES\n");
     return 2;
   }
   const std::string_view kind = argv[1];
@@ -209,6 +224,8 @@ int main(int argc, char** argv) {
     floats(out, rng);
   } else if (kind == "zeros") {
     zeros(out);
+  } else if (kind == "nested") {
+    nested(out);
   } else if (kind == "small") {
     ok = small(out);
   } else {

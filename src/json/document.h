@@ -2,9 +2,8 @@
 // A parsed document that borrows its text: one array of 8-byte nodes in text order (a
 // container's node, then its contents) and a side array of key orders. Strings and integers
 // are read straight from the text, which must outlive the document. What each node holds, when
-// a member is one node, how key orders work and the size bounds the writers rely on are
-// written down once, in README.md beside this file. Freeing the document is one release per
-// array.
+// a member is one node and how key orders work are written down once, in README.md beside this
+// file. Freeing the document is one release per array.
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
@@ -169,10 +168,6 @@ class JsonDocument {
   // The same value as an owning tree.
   JsonValue to_value() const;
 
-  // Upper bounds of the written forms, without the final line feed (README.md, "Size bounds").
-  std::size_t compact_bound() const { return compact_bound_; }
-  std::size_t indented_bound() const { return compact_bound_ + indent_extra_; }
-
  private:
   friend class JsonParser;
 
@@ -184,8 +179,6 @@ class JsonDocument {
   json_detail::PodBuffer<Node> nodes_;
   // Per key order: members in all, members kept, then the kept ones' positions in key order.
   json_detail::PodBuffer<std::uint32_t> order_;
-  std::size_t compact_bound_ = 0;
-  std::size_t indent_extra_ = 0;
 };
 
 namespace json_detail {

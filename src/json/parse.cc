@@ -100,10 +100,6 @@ const char* message_of(ParseError e) {
 using Tag = JsonDocument::Tag;
 using Node = JsonDocument::Node;
 
-// What the indented form adds to each member beyond its line: the space after the colon.
-constexpr std::size_t COLON_EXTRA =
-    json_detail::INDENTED_COLON.size() - json_detail::COMPACT_COLON.size();
-
 using json_detail::is_digit;
 
 bool is_space(char c) {
@@ -260,8 +256,6 @@ class JsonParser {
   // more than its whole parse (tens of kilobytes of fresh stack).
   std::vector<Shapes> shapes_;
   int depth_ = 0;
-  std::size_t float_extra_ = 0;
-  std::size_t indent_extra_ = 0;
 
   // Resolved strings that now hold line feeds the text did not (from "\n" or "\u000a"): error
   // positions count the text's own lines, so they skip these spans. The span of a string being
@@ -461,8 +455,7 @@ void JsonParser::put_number(const json_detail::NumberScan& n) {
     case Kind::ShortFloat:
       if (n.plain) {
         put(Tag::PlainFloat, p_, length);
-        p_ = const_cast<char*>(n.end);
-        return;
+        break;
       }
       put(Tag::ShortFloat, p_, length);
       put_payload(json_detail::pack_short_float(
@@ -472,12 +465,6 @@ void JsonParser::put_number(const json_detail::NumberScan& n) {
       put(Tag::Float, p_, length);
       put_payload(n.value);
       break;
-  }
-  // Integers (and plain floats, above) are written back as they came; other float text may be
-  // longer than the number's.
-  if (n.kind != Kind::Unsigned && n.kind != Kind::Negative &&
-      length < json_detail::FLOAT_TEXT_MAX) {
-    float_extra_ += json_detail::FLOAT_TEXT_MAX - length;
   }
   p_ = const_cast<char*>(n.end);
 }
@@ -494,9 +481,7 @@ bool JsonParser::open_container(bool is_object) {
 
 void JsonParser::close_array() {
   const Open& open = open_[--depth_];
-  const std::uint32_t end = doc_.node_count();
-  doc_.nodes_[open.node].aux = end;
-  if (end != open.node + 1) indent_extra_ += json_detail::line_bytes(depth_);
+  doc_.nodes_[open.node].aux = doc_.node_count();
 }
 
 // Keeps track of whether the open object's keys still ascend.
@@ -511,7 +496,6 @@ void JsonParser::note_key(const Scanned& key) {
     }
   }
   keys_.push_back(Key{prefix, key.offset, key.length});
-  indent_extra_ += json_detail::line_bytes(depth_) + COLON_EXTRA;
 }
 
 bool JsonParser::same_keys(const Shape& shape, const Key* keys, std::uint32_t n) const {
@@ -600,7 +584,6 @@ void JsonParser::close_object() {
   const Open& open = open_[--depth_];
   const std::uint32_t end = doc_.node_count();
   Node& node = doc_.nodes_[open.node];
-  if (end != open.node + 1) indent_extra_ += json_detail::line_bytes(depth_);
   node.aux = end;
   if (open.ordered) {
     const auto n = static_cast<std::uint32_t>(keys_.size() - open.key_base);
@@ -665,9 +648,6 @@ JsonParser::State JsonParser::read_value() {
   skip_space();
   if (p_ == end_) return failed_eof(ParseError::EofWhileParsingValue);
   const char c = *p_;
-  if (depth_ != 0 && !open_[depth_ - 1].is_object) {
-    indent_extra_ += json_detail::line_bytes(depth_);
-  }
   if (c == '"') {
     ++p_;
     return parse_string() ? State::AfterValue : State::Failed;
@@ -745,8 +725,6 @@ JsonParser::State JsonParser::after_member() {
 Result<JsonDocument> JsonParser::finish() {
   skip_space();
   if (p_ != end_) return error(ParseError::TrailingCharacters, p_ + 1);
-  doc_.compact_bound_ = static_cast<std::size_t>(end_ - begin_) + float_extra_;
-  doc_.indent_extra_ = indent_extra_;
   return std::move(doc_);
 }
 

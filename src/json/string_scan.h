@@ -1,21 +1,29 @@
 #pragma once
 // The bytes that end a run of plain string content, for the parser and the writers alike: the
 // quotation mark, the backslash and the control bytes 0x00 to 0x1F. Runs between them are
-// handled in bulk, sixteen bytes at a time where SSE2 is there.
+// handled in bulk, sixteen bytes at a time with SSE2 (x86-64) or NEON (arm64).
 #include <bit>
 #include <cstdint>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#define VTM_STRING_SCAN_LANES 1
+#elif defined(__aarch64__) && defined(__ARM_NEON)
+#include <arm_neon.h>
+#define VTM_STRING_SCAN_LANES 1
 #endif
 
 namespace vtm::json_detail {
 
 inline bool is_string_special(unsigned char c) { return c == '"' || c == '\\' || c < 0x20; }
 
+// Sixteen bytes at a time: a load, the lanes holding a special byte (0xFF in each), an or, and
+// a mask of lanes with MASK_BITS bits per lane, lane 0 lowest.
 #if defined(__SSE2__)
-// 0xFF in every lane that holds a special byte.
-inline __m128i special_lanes(__m128i v) {
+using Lanes = __m128i;
+inline constexpr int MASK_BITS = 1;
+inline Lanes load16(const char* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline Lanes special_lanes(Lanes v) {
   const __m128i quote = _mm_set1_epi8('"');
   const __m128i backslash = _mm_set1_epi8('\\');
   const __m128i control = _mm_set1_epi8(0x1F);
@@ -23,43 +31,63 @@ inline __m128i special_lanes(__m128i v) {
   return _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)),
                       _mm_cmpeq_epi8(_mm_max_epu8(v, control), control));
 }
-
-inline __m128i load16(const char* p) {
-  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+inline Lanes or_lanes(Lanes a, Lanes b) { return _mm_or_si128(a, b); }
+inline Lanes no_lanes() { return _mm_setzero_si128(); }
+// From bit 7 of each lane: for special_lanes' answer, the lane mask; for bytes, the non-ASCII.
+inline std::uint64_t lane_mask(Lanes lanes) {
+  return static_cast<unsigned>(_mm_movemask_epi8(lanes));
 }
+inline std::uint64_t high_mask(Lanes v) { return lane_mask(v); }
+#elif defined(VTM_STRING_SCAN_LANES)
+using Lanes = uint8x16_t;
+inline constexpr int MASK_BITS = 4;
+inline Lanes load16(const char* p) { return vld1q_u8(reinterpret_cast<const std::uint8_t*>(p)); }
+inline Lanes special_lanes(Lanes v) {
+  return vorrq_u8(vorrq_u8(vceqq_u8(v, vdupq_n_u8('"')), vceqq_u8(v, vdupq_n_u8('\\'))),
+                  vcleq_u8(v, vdupq_n_u8(0x1F)));
+}
+inline Lanes or_lanes(Lanes a, Lanes b) { return vorrq_u8(a, b); }
+inline Lanes no_lanes() { return vdupq_n_u8(0); }
+// NEON has no byte mask: narrowing each 16-bit pair by 4 keeps a nibble of every lane.
+inline std::uint64_t lane_mask(Lanes lanes) {
+  return vget_lane_u64(vreinterpret_u64_u8(vshrn_n_u16(vreinterpretq_u16_u8(lanes), 4)), 0);
+}
+inline std::uint64_t high_mask(Lanes v) { return lane_mask(vtstq_u8(v, vdupq_n_u8(0x80))); }
 #endif
 
 // The first special byte in [p, end), or end. `high` collects bit 7 of every byte passed over
 // (not bit by bit: it is nonzero exactly when one of them had it), so the caller knows whether
 // the run held anything but ASCII.
 inline const char* find_string_special(const char* p, const char* end, unsigned& high) {
-#if defined(__SSE2__)
+#if defined(VTM_STRING_SCAN_LANES)
+  // Nonzero exactly when the mask is.
+  const auto fold = [](std::uint64_t mask) { return static_cast<unsigned>(mask | mask >> 32); };
   while (end - p >= 16) {
-    const __m128i v = load16(p);
-    const auto m = static_cast<unsigned>(_mm_movemask_epi8(special_lanes(v)));
-    const auto h = static_cast<unsigned>(_mm_movemask_epi8(v));
+    const Lanes v = load16(p);
+    const std::uint64_t m = lane_mask(special_lanes(v));
+    const std::uint64_t h = high_mask(v);
     if (m != 0) {
-      const int i = std::countr_zero(m);
-      high |= h & ((1u << i) - 1u);
-      return p + i;
+      const int bit = std::countr_zero(m);
+      high |= fold(h & ((std::uint64_t{1} << bit) - 1u));
+      return p + bit / MASK_BITS;
     }
-    high |= h;
+    high |= fold(h);
     p += 16;
     // Most strings end within their first sixteen bytes; a longer run goes 64 at a time, with
     // the lane masks merged so that each block costs one test.
-    __m128i seen = _mm_setzero_si128();
+    Lanes seen = no_lanes();
     while (end - p >= 64) {
-      const __m128i a = load16(p);
-      const __m128i b = load16(p + 16);
-      const __m128i c = load16(p + 32);
-      const __m128i d = load16(p + 48);
-      const __m128i special = _mm_or_si128(_mm_or_si128(special_lanes(a), special_lanes(b)),
-                                           _mm_or_si128(special_lanes(c), special_lanes(d)));
-      if (_mm_movemask_epi8(special) != 0) break;
-      seen = _mm_or_si128(seen, _mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d)));
+      const Lanes a = load16(p);
+      const Lanes b = load16(p + 16);
+      const Lanes c = load16(p + 32);
+      const Lanes d = load16(p + 48);
+      const Lanes special = or_lanes(or_lanes(special_lanes(a), special_lanes(b)),
+                                     or_lanes(special_lanes(c), special_lanes(d)));
+      if (lane_mask(special) != 0) break;
+      seen = or_lanes(seen, or_lanes(or_lanes(a, b), or_lanes(c, d)));
       p += 64;
     }
-    high |= static_cast<unsigned>(_mm_movemask_epi8(seen));
+    high |= fold(high_mask(seen));
   }
 #endif
   for (; p < end; ++p) {

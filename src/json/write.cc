@@ -1,8 +1,8 @@
 // The writers: one walk over a value that writes its compact or indented form, over either
-// source (the owning tree or a parsed document) into either sink (a growing string or a buffer
-// sized from the document's bounds). In reading order:
+// source (the owning tree or a parsed document) into either sink (a growing string or a fixed
+// buffer flushed as it fills). In reading order:
 //   line feeds   the prepared run of a line feed and indentation
-//   sinks        StringSink, BufferSink (checks every write against the bound), the Sink concept
+//   sinks        StringSink, StreamSink (makes room for every write), the Sink concept
 //   scalars      escapes, strings, integers, floats
 //   sources      TreeSource, DocumentSource, the Source concept
 //   the walk     put_value: separators and indentation, written once for all four pairings
@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <type_traits>
 
 #include "json/limits.h"
@@ -44,8 +45,8 @@ constexpr auto LINE_AND_INDENT = [] {
 }();
 static_assert(LINE_AND_INDENT.size() >= OUTPUT_SLACK, "put_line copies blocks of the slack");
 
-// Plain strings at least this long are referenced where they lie rather than copied: a
-// screenshot's base64 text goes out straight from the response frame.
+// Text at least this long goes out straight from where it lies rather than through the buffer:
+// a screenshot's base64 text is written from the response frame.
 constexpr std::size_t BORROW_MIN_BYTES = 64 * 1024;
 
 // A sink takes the written form in order. put: bytes of the writers' own (separators, escapes,
@@ -73,40 +74,49 @@ struct StringSink {
   }
 };
 
-// Output into a buffer sized beforehand from the document's bound, with OUTPUT_SLACK bytes past
-// it. Every write first checks that its bytes stay within the bound; blocks copied from a
-// position within it overhang by at most the slack. A write that would go past the bound is
-// not made: the sink stops (limit drops to where it stands) and render_document fails.
-struct BufferSink {
+// Output through a fixed buffer that goes to a TextOutput each time it fills, so the written
+// form never exists whole. Every write first makes room for its bytes within the capacity
+// (limit); blocks copied from a position within it overhang into the OUTPUT_SLACK bytes past
+// it. Text at least borrow_min bytes long is not copied: it goes out straight from where it
+// lies, after what the buffer holds, in the same write.
+struct StreamSink {
+  char* const begin;
   char* o;
-  char* limit;  // the bound's end
-  char* piece_begin;
-  std::vector<std::string_view>& pieces;
+  char* const limit;
+  const std::size_t borrow_min;
   const char* readable_end;  // of the document's text, for copies that read a whole block
-  bool exceeded = false;
-  char scratch[FLOAT_TEXT_ROOM] = {};  // where a float goes once the bound is exceeded
+  TextOutput& output;
 
-  bool fits(std::size_t n) {
-    if (n <= static_cast<std::size_t>(limit - o)) [[likely]]
-      return true;
-    exceeded = true;
-    limit = o;
-    return false;
+  void flush(std::string_view also = {}) {
+    const std::string_view pieces[2] = {{begin, static_cast<std::size_t>(o - begin)}, also};
+    const std::size_t first = pieces[0].empty() ? 1 : 0;
+    const std::size_t count = also.empty() ? 1 - first : 2 - first;
+    if (count != 0) output.write(std::span(pieces + first, count));
+    o = begin;
+  }
+  // n is at most the capacity.
+  void make_room(std::size_t n) {
+    if (n > static_cast<std::size_t>(limit - o)) [[unlikely]]
+      flush();
   }
   void put(char c) {
-    if (!fits(1)) return;
+    make_room(1);
     *o++ = c;
   }
   void put(const char* p, std::size_t n) {
-    if (!fits(n)) return;
+    if (n >= borrow_min) [[unlikely]]
+      return flush({p, n});
+    make_room(n);
     std::memcpy(o, p, n);
     o += n;
   }
   // Text from the document: short runs (keys, small strings, numbers, whole members) move as
-  // one 16- or 32-byte block where the text has that many bytes to read; the output's slack
-  // takes the overhang.
+  // one 16- or 32-byte block where the text has that many bytes to read; the slack takes the
+  // overhang.
   void put_text(const char* p, std::size_t n) {
-    if (!fits(n)) return;
+    if (n >= borrow_min) [[unlikely]]
+      return flush({p, n});
+    make_room(n);
     if (n <= 16 && readable_end - p >= 16) {
       std::memcpy(o, p, 16);
     } else if (n <= 32 && readable_end - p >= 32) {
@@ -117,13 +127,21 @@ struct BufferSink {
     o += n;
   }
   // A float's text is at most FLOAT_TEXT_MAX bytes, its blocks within the slack.
-  char* room(std::size_t) { return fits(FLOAT_TEXT_MAX) ? o : scratch; }
-  void commit(char* end) {
-    if (!exceeded) o = end;
+  char* room(std::size_t) {
+    make_room(FLOAT_TEXT_MAX);
+    return o;
   }
-  // A line of indentation: one block from the prepared run where it covers the line.
+  void commit(char* end) {
+    // A text longer than promised may have overrun the slack already: stop, in every build.
+    if (end < o || static_cast<std::size_t>(end - o) > FLOAT_TEXT_MAX) [[unlikely]] {
+      std::fputs("render_document: a float's text is longer than its room\n", stderr);
+      std::abort();
+    }
+    o = end;
+  }
+  // A line of indentation of at most OUTPUT_SLACK bytes: one block from the prepared run.
   void put_line(std::size_t n) {
-    if (!fits(n)) return;
+    make_room(n);
     // Constant sizes, so that each copy is a few moves rather than a call.
     if (n <= 32) {
       std::memcpy(o, LINE_AND_INDENT.data(), 32);
@@ -133,21 +151,9 @@ struct BufferSink {
     o += n;
   }
   void plain_string(std::string_view text) {
-    if (text.size() < BORROW_MIN_BYTES) {
-      put('"');
-      put_text(text.data(), text.size());
-      put('"');
-      return;
-    }
     put('"');
-    finish_piece();
-    pieces.push_back(text);
+    put_text(text.data(), text.size());
     put('"');
-  }
-  void finish_piece() {
-    if (o != piece_begin)
-      pieces.emplace_back(piece_begin, static_cast<std::size_t>(o - piece_begin));
-    piece_begin = o;
   }
 };
 
@@ -160,14 +166,14 @@ concept Sink = requires(S& s, const char* p, std::size_t n, char* end, std::stri
   s.commit(end);
   s.plain_string(text);
 };
-static_assert(Sink<StringSink> && Sink<BufferSink>);
+static_assert(Sink<StringSink> && Sink<StreamSink>);
 
 // A line feed and the indentation of `level`, at any depth (a tree built in code may be deeper
 // than a parsed document can be).
 template <Sink S>
 void put_line(S& out, int level) {
   const std::size_t n = line_bytes(static_cast<std::size_t>(level));
-  if constexpr (std::is_same_v<S, BufferSink>) {
+  if constexpr (std::is_same_v<S, StreamSink>) {
     if (n <= OUTPUT_SLACK) return out.put_line(n);
   }
   if (n <= LINE_AND_INDENT.size()) return out.put(LINE_AND_INDENT.data(), n);
@@ -446,19 +452,17 @@ std::string to_indented_text(const JsonValue& value) {
   return out;
 }
 
-std::size_t DocumentText::size() const {
-  std::size_t n = 0;
-  for (std::string_view p : pieces) n += p.size();
-  return n;
-}
-
-Result<DocumentText> render_document(const JsonDocument& document, bool compact,
-                                     bool final_line_feed, std::pmr::memory_resource* memory) {
-  const std::size_t bound =
-      (compact ? document.compact_bound() : document.indented_bound()) + (final_line_feed ? 1 : 0);
-  DocumentText text{json_detail::PodBuffer<char>(memory, bound + OUTPUT_SLACK), {}};
-  char* const begin = text.buffer.data();
-  BufferSink sink{begin, begin + bound, begin, text.pieces, document.text_end(), false, {}};
+void render_document(const JsonDocument& document, bool compact, bool final_line_feed,
+                     TextOutput& output, std::size_t buffer_bytes) {
+  const std::size_t capacity = std::max(buffer_bytes, OUTPUT_SLACK);
+  const std::unique_ptr<char[]> buffer =
+      std::make_unique_for_overwrite<char[]>(capacity + OUTPUT_SLACK);
+  StreamSink sink{buffer.get(),
+                  buffer.get(),
+                  buffer.get() + capacity,
+                  std::min(BORROW_MIN_BYTES, capacity),
+                  document.text_end(),
+                  output};
   const DocumentSource source{document};
   if (compact) {
     put_value<false>(source, sink, 0, 0);
@@ -466,18 +470,19 @@ Result<DocumentText> render_document(const JsonDocument& document, bool compact,
     put_value<true>(source, sink, 0, 0);
   }
   if (final_line_feed) sink.put('\n');
-  sink.finish_piece();
-  if (sink.exceeded) [[unlikely]] {
-    // A bound that does not hold is a fault of the parser's sizing: checked builds stop where
-    // tests and the fuzzer see it, the others fail without writing past the buffer.
-    if constexpr (json_detail::STOP_AT_EXCEEDED_BOUND) {
-      std::fputs("render_document: the written form exceeds its size bound\n", stderr);
-      std::abort();
+  sink.flush();
+}
+
+std::string render_document_text(const JsonDocument& document, bool compact, bool final_line_feed,
+                                 std::size_t buffer_bytes) {
+  struct Collect final : TextOutput {
+    std::string text;
+    void write(std::span<const std::string_view> pieces) override {
+      for (std::string_view piece : pieces) text.append(piece);
     }
-    return Failure{"the response's written form exceeds its computed size of " +
-                   std::to_string(bound) + " bytes"};
-  }
-  return text;
+  } collect;
+  render_document(document, compact, final_line_feed, collect, buffer_bytes);
+  return std::move(collect.text);
 }
 
 }  // namespace vtm

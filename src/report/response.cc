@@ -3,7 +3,6 @@
 #include "json/write.h"
 #include "platform/platform.h"
 #include "report/exit_status.h"
-#include "report/failure.h"
 #include "report/output.h"
 
 namespace vtm {
@@ -18,13 +17,22 @@ bool response_succeeded(const JsonDocument& response) {
   return success && response.member_value_tag(*success) == JsonDocument::Tag::True;
 }
 
+namespace {
+
+// A write that fails ends the run there (status 101, after what was already written); without
+// a stdout the text is dropped.
+struct StdoutOutput final : TextOutput {
+  void write(std::span<const std::string_view> pieces) override {
+    write_output(platform::StdStream::Out, pieces);
+  }
+};
+
+}  // namespace
+
 int report_response(const JsonDocument& response, bool compact) {
   const int status = response_succeeded(response) ? STATUS_OK : STATUS_FAILED;
-  // Complete before anything is written: a text that cannot be allocated prints nothing.
-  const Result<DocumentText> text =
-      render_document(response, compact, true, platform::bulk_memory());
-  if (!text) return report_failure(text.error());
-  write_output(platform::StdStream::Out, text.value().pieces);
+  StdoutOutput output;
+  render_document(response, compact, true, output);
   return status;
 }
 

@@ -8,7 +8,8 @@ namespace vtm {
 bool response_succeeded(const JsonValue& response);
 bool response_succeeded(const JsonDocument& response);
 
-// Prints the whole response in the chosen form; returns STATUS_OK on success, else STATUS_FAILED.
+// Prints the response in the chosen form, piece by piece as it is rendered; returns STATUS_OK
+// on success, else STATUS_FAILED. A failed write ends the run there with STATUS_OUTPUT_FAILED.
 int report_response(const JsonDocument& response, bool compact);
 
 }  // namespace vtm

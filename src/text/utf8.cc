@@ -6,6 +6,8 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#elif defined(__aarch64__) && defined(__ARM_NEON)
+#include <arm_neon.h>
 #endif
 
 namespace vtm {
@@ -122,6 +124,11 @@ const unsigned char* skip_ascii(const unsigned char* p, const unsigned char* end
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
     if (_mm_movemask_epi8(_mm_or_si128(a, b)) != 0) break;
+    p += 32;
+  }
+#elif defined(__aarch64__) && defined(__ARM_NEON)
+  while (end - p >= 32) {
+    if (vmaxvq_u8(vorrq_u8(vld1q_u8(p), vld1q_u8(p + 16))) >= 0x80) break;
     p += 32;
   }
 #endif

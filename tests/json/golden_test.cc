@@ -64,7 +64,7 @@ golden::GoldenCase answer(const std::string& input, bool borrowed) {
       c.error = parsed.error();
       return c;
     }
-    // Each held to its bound, for every recorded document.
+    // Each also through the smallest buffer, for every recorded document.
     c.compact = rendered(parsed.value(), true);
     c.indented = rendered(parsed.value(), false);
     return c;

@@ -247,13 +247,20 @@ const ErrorCase ERROR_CASES[] = {
     {std::string(128, '{'), "key must be a string at line 1 column 2"},
 };
 
-// The quick number road must agree with the full one wherever it answers at all: kind, end,
-// sign, value and exponent, or the error and its position.
-void expect_same_roads(std::string_view input) {
+enum class Road { Quick, Full };
+
+// That the quick road agrees with the full one where it answers: kind, end, sign, value and
+// exponent, or the error and its position; and, when given, which road answered (only the full
+// one fills in the value itself).
+void expect_same_roads(std::string_view input, std::optional<Road> road = std::nullopt) {
   using json_detail::NumberScan;
   if (input.empty() || (input[0] != '-' && !json_detail::is_digit(input[0]))) return;
   const char* const end = input.data() + input.size();
   const NumberScan quick = json_detail::scan_number(input.data(), end);
+  if (road) {
+    EXPECT_EQ(quick.valued, *road == Road::Full)
+        << input << ": the " << (quick.valued ? "full" : "quick") << " road answered";
+  }
   const NumberScan full = json_detail::scan_number_exactly(input.data(), end);
   EXPECT_EQ(quick.kind, full.kind) << input;
   EXPECT_EQ(quick.end, full.end) << input;
@@ -344,39 +351,40 @@ JsonValue parse_ok(std::string_view text) {
 struct NumberCase {
   std::string input;
   std::string printed;
+  Road road = Road::Full;
 };
 
 TEST(ParseNumberTest, PrintedForms) {
   const NumberCase cases[] = {
       {"-0", "-0.0"},
-      {"0", "0"},
+      {"0", "0", Road::Quick},
       {"-0.0", "-0.0"},
       {"-0e7", "-0.0"},
       {"0.0", "0.0"},
       {"1E2", "100.0"},
       {"1e2", "100.0"},
       {"1e+2", "100.0"},
-      {"0.10", "0.1"},
+      {"0.10", "0.1", Road::Quick},
       {"1e-400", "0.0"},
       {"-1e-400", "-0.0"},
       {"18446744073709551615", "18446744073709551615"},
       {"18446744073709551616", "1.8446744073709552e+19"},
       {"18446744073709551617", "1.8446744073709552e+19"},
-      {"9223372036854775807", "9223372036854775807"},
-      {"9223372036854775808", "9223372036854775808"},
+      {"9223372036854775807", "9223372036854775807", Road::Quick},
+      {"9223372036854775808", "9223372036854775808", Road::Quick},
       {"-9223372036854775807", "-9223372036854775807"},
       {"-9223372036854775808", "-9223372036854775808"},
       {"-9223372036854775809", "-9.223372036854776e+18"},
       {"-18446744073709551615", "-1.8446744073709552e+19"},
       {"-18446744073709551616", "-1.8446744073709552e+19"},
-      {"-1", "-1"},
+      {"-1", "-1", Road::Quick},
       {"1e15", "1000000000000000.0"},
       {"1e16", "1e+16"},
       {"1e-5", "0.00001"},
       {"1e-6", "1e-6"},
-      {"0.001", "0.001"},
-      {"0.25", "0.25"},
-      {"123.45", "123.45"},
+      {"0.001", "0.001", Road::Quick},
+      {"0.25", "0.25", Road::Quick},
+      {"123.45", "123.45", Road::Quick},
       {"2.5e-7", "2.5e-7"},
       {"1.5e300", "1.5e+300"},
       {"5e-324", "5e-324"},
@@ -385,11 +393,11 @@ TEST(ParseNumberTest, PrintedForms) {
       {"2.2250738585072014e-308", "2.2250738585072014e-308"},
       {"1.7976931348623157e308", "1.7976931348623157e+308"},
       {"1e308", "1e+308"},
-      {"1.0", "1.0"},
-      {"100", "100"},
-      {"100.0", "100.0"},
+      {"1.0", "1.0", Road::Quick},
+      {"100", "100", Road::Quick},
+      {"100.0", "100.0", Road::Quick},
       {"1.5E+3", "1500.0"},
-      {"123456789012345678", "123456789012345678"},
+      {"123456789012345678", "123456789012345678", Road::Quick},
       {"0.1e1", "1.0"},
       {"-1.25e-10", "-1.25e-10"},
       {"0e99999999999", "0.0"},
@@ -407,30 +415,32 @@ TEST(ParseNumberTest, PrintedForms) {
       {std::string("0.") + std::string(300, '0') + "1e300", "0.1"},
       {"[1.5,-2,3e1]", "[1.5,-2,30.0]"},
       // Floats written back as their text, and the near misses that are not.
-      {"0.00001", "0.00001"},
-      {"-0.00042", "-0.00042"},
-      {"0.000001", "1e-6"},
-      {"0.5", "0.5"},
-      {"1.50", "1.5"},
-      {"10.0", "10.0"},
-      {"100.00", "100.0"},
+      {"0.00001", "0.00001", Road::Quick},
+      {"-0.00042", "-0.00042", Road::Quick},
+      {"0.000001", "1e-6", Road::Quick},
+      {"0.5", "0.5", Road::Quick},
+      {"1.50", "1.5", Road::Quick},
+      {"10.0", "10.0", Road::Quick},
+      {"100.00", "100.0", Road::Quick},
       {"[4200.11,-81.59,0.1974]", "[4200.11,-81.59,0.1974]"},
       // Where the quick road hands over: 19 digits in all, 15 significant, two exponents.
-      {"1234567890123456789", "1234567890123456789"},
+      {"1234567890123456789", "1234567890123456789", Road::Quick},
       {"-1234567890123456789", "-1234567890123456789"},
+      {"-123456789012345678", "-123456789012345678", Road::Quick},
+      {"12345678901234.5", "12345678901234.5", Road::Quick},
       {"-9223372036854775807", "-9223372036854775807"},
       {"12345678901234567890", "12345678901234567890"},
-      {"0.123456789012345", "0.123456789012345"},
+      {"0.123456789012345", "0.123456789012345", Road::Quick},
       {"0.1234567890123456", "0.1234567890123456"},
       {"123456789012345.6", "123456789012345.6"},
       {"1234567890123456.7", "1234567890123456.8"},
       {"0.000000", "0.0"},
-      {"0.0000100", "0.00001"},
+      {"0.0000100", "0.00001", Road::Quick},
       {"1234.5e2", "123450.0"},
       {"0.1e1", "1.0"},
   };
   for (const NumberCase& c : cases) {
-    expect_same_roads(c.input);
+    expect_same_roads(c.input, c.road);
     EXPECT_EQ(to_compact_text(parse_ok(c.input)), c.printed) << c.input;
     // The borrowed document writes numbers by its own road.
     std::string text = c.input;
@@ -744,6 +754,36 @@ TEST(ParseStructureTest, DuplicateKeysLastWins) {
   EXPECT_EQ(big.as_object().find("k0")->as_string(), "last");
   EXPECT_EQ(big.as_object().find("k1")->as_u64(), 81u);
   EXPECT_EQ(big.as_object().find("k39")->as_u64(), 79u);
+}
+
+// The worked example of src/json/README.md, node for node.
+TEST(ParseStructureTest, WorkedExampleNodes) {
+  std::string text = R"({"id":7,"tags":[true,2.50],"b":"x\ty","a":1e2})";
+  ASSERT_EQ(text.size(), 46u);
+  const Result<JsonDocument> document = parse_document(text);
+  ASSERT_TRUE(document.ok()) << document.error();
+  using Tag = JsonDocument::Tag;
+  using Node = JsonDocument::Node;
+  const Node expected[] = {
+      {Tag::OrderedObject, 0, 12},
+      {Tag::Pair, 2, 0x0001'0002},
+      {Tag::String, 9, 4},
+      {Tag::Array, 15, 7},
+      {Tag::True, 16, 4},
+      {Tag::ShortFloat, 21, 4},
+      Node::payload(0x0050'0000'0000'00fa),  // 250, exponent -2
+      {Tag::String, 28, 1},
+      {Tag::EscapedString, 32, 3},
+      {Tag::String, 39, 1},
+      {Tag::ShortFloat, 42, 3},
+      Node::payload(0x0060'0000'0000'0001),  // 1, exponent 2
+  };
+  ASSERT_EQ(document.value().node_count(), std::size(expected));
+  for (std::uint32_t i = 0; i < std::size(expected); ++i) {
+    EXPECT_EQ(document.value().node(i).head, expected[i].head) << "node " << i;
+    EXPECT_EQ(document.value().node(i).aux, expected[i].aux) << "node " << i;
+  }
+  EXPECT_EQ(rendered(document.value(), true), R"({"a":100.0,"b":"x\ty","id":7,"tags":[true,2.5]})");
 }
 
 TEST(ParseStructureTest, MemberOrderIsKeyOrder) {
