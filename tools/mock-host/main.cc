@@ -1,4 +1,5 @@
 // mock-host: the stand-in desktop host for end-to-end tests, benchmarks and scripting.
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -6,9 +7,13 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
+#include "host_files.h"
 #include "json/write.h"
 #include "listener.h"
 #include "options.h"
@@ -17,6 +22,7 @@
 #include "proxy.h"
 #include "responder.h"
 #include "scenario.h"
+#include "script_file.h"
 #include "session.h"
 
 namespace {
@@ -107,6 +113,172 @@ class Workers {
   std::list<Worker> threads_;
 };
 
+// A start-up refusal: the message, and the status to end with.
+struct Refusal {
+  std::string message;
+  int status = EXIT_USAGE;
+};
+
+// Everything the host reads and writes, ready before it listens.
+struct Setup {
+  explicit Setup(const HostOptions& opts)
+      : record("--record", opts.record_file),
+        journal("--journal", opts.journal_file),
+        capture("--capture", opts.capture_file) {}
+  std::optional<Responder> responder;
+  std::unique_ptr<ScenarioPlayer> scenario;
+  OutputFile record;
+  OutputFile journal;
+  OutputFile capture;
+  std::unique_ptr<Proxy> proxy;
+  std::array<OutputFile*, 3> outputs() { return {&record, &journal, &capture}; }
+};
+
+// Files the host reads, by option, for the clobber check.
+std::vector<std::pair<std::string_view, std::string>> input_files(const HostOptions& opts) {
+  std::vector<std::pair<std::string_view, std::string>> inputs;
+  if (opts.scenario_file) inputs.emplace_back("--scenario", *opts.scenario_file);
+  if (opts.responses_file) inputs.emplace_back("--responses", *opts.responses_file);
+  if (opts.raw_file) inputs.emplace_back("--raw-file", *opts.raw_file);
+  return inputs;
+}
+
+// An output on an input would destroy the script before it is read again: checked before any
+// output is emptied.
+std::optional<Refusal> clobbers_input(const HostOptions& opts, Setup& setup) {
+  for (const OutputFile* out : setup.outputs()) {
+    if (!out->enabled()) continue;
+    for (const auto& [option, path] : input_files(opts)) {
+      if (same_file(*out->path(), path)) {
+        return Refusal{out->option() + " " + *out->path() + " is the " + std::string(option) +
+                       " file: it would be overwritten"};
+      }
+    }
+  }
+  if (opts.proxy_target && same_file(opts.listen_path, *opts.proxy_target)) {
+    return Refusal{"--proxy " + *opts.proxy_target + " is the host's own --listen endpoint"};
+  }
+  return std::nullopt;
+}
+
+// Two outputs on one file would write over each other: checked once they exist, so that two
+// spellings of one new file are seen to be one.
+std::optional<Refusal> outputs_collide(Setup& setup) {
+  const auto outputs = setup.outputs();
+  for (std::size_t i = 0; i < outputs.size(); ++i) {
+    const OutputFile& out = *outputs[i];
+    if (!out.enabled()) continue;
+    for (std::size_t j = 0; j < i; ++j) {
+      if (outputs[j]->enabled() && same_file(*out.path(), *outputs[j]->path())) {
+        return Refusal{out.option() + " and " + outputs[j]->option() +
+                       " name one file: " + *out.path()};
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<Refusal> read_scenario(const HostOptions& opts, Setup& setup) {
+  if (!opts.scenario_file) return std::nullopt;
+  auto text = read_script_file(*opts.scenario_file, "--scenario", MAX_SCRIPT_FILE_BYTES);
+  if (!text) return Refusal{text.error()};
+  auto stubs = parse_scenario(text.value(), *opts.scenario_file);
+  if (!stubs) return Refusal{"--scenario: " + stubs.error()};
+  if (auto note = cut_last_line(text.value(), *opts.scenario_file)) {
+    complain("--scenario: " + *note);
+  }
+  setup.scenario = std::make_unique<ScenarioPlayer>(std::move(stubs).value());
+  return std::nullopt;
+}
+
+std::optional<Refusal> prepare(const HostOptions& opts, Setup& setup) {
+  auto responder = Responder::from_options(opts);
+  if (!responder) return Refusal{responder.error()};
+  setup.responder = std::move(responder).value();
+  if (auto refused = read_scenario(opts, setup)) return refused;
+  if (auto refused = clobbers_input(opts, setup)) return refused;
+  for (OutputFile* file : setup.outputs()) {
+    if (auto started = file->start(); !started) return Refusal{started.error()};
+  }
+  if (auto refused = outputs_collide(setup)) return refused;
+  if (opts.proxy_target) {
+    setup.proxy = std::make_unique<Proxy>(*opts.proxy_target, io_timeout_ms(opts), setup.capture);
+    if (auto reached = setup.proxy->check(); !reached) return Refusal{reached.error()};
+    if (setup.capture.enabled()) setup.proxy->begin_capture();
+  }
+  return std::nullopt;
+}
+
+std::uint64_t steady_milliseconds() {
+  return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                        std::chrono::steady_clock::now().time_since_epoch())
+                                        .count());
+}
+
+// What the connections report, for the end.
+struct Reports {
+  std::mutex mutex;
+  std::vector<std::string> unmatched;
+};
+
+// Accepts and serves until the count is reached, the host is idle, or accepting fails.
+int serve(Listener& listener, const HostContext& host, Connections& connections, Reports& reports) {
+  int status = EXIT_DONE;
+  Workers workers;
+  std::uint64_t accepted = 0;
+  const int idle_ms = io_timeout_ms(host.options);
+  while (accepted < host.options.count) {
+    auto connection = listener.accept(idle_ms);
+    if (!connection) {
+      complain("accept failed: " + connection.error());
+      status = EXIT_FAILED;
+      break;
+    }
+    if (!connection.value()) {
+      write_out(stderr, "idle timeout\n");
+      break;
+    }
+    const std::uint64_t number = ++accepted;
+    workers.start([&, number, served = std::shared_ptr<Connection>(std::move(connection).value())] {
+      SessionOutcome outcome = serve_connection(*served, number, host);
+      {
+        std::lock_guard lock(reports.mutex);
+        if (!outcome.problem.empty()) {
+          complain("connection " + std::to_string(number) + ": " + outcome.problem);
+        }
+        if (outcome.unmatched) {
+          reports.unmatched.push_back("connection " + std::to_string(number) + ": " +
+                                      *outcome.unmatched);
+        }
+      }
+      // A held connection was counted when it was held.
+      if (!outcome.held) connections.finished();
+    });
+  }
+  connections.wait_until_finished(accepted);
+  connections.stop();
+  workers.join_all();
+  return status;
+}
+
+// The end: failed writes, then what --strict finds unmet.
+int conclude(int status, const HostOptions& opts, Setup& setup, const Reports& reports) {
+  for (const OutputFile* file : setup.outputs()) {
+    if (auto failed = file->failure()) {
+      complain(*failed);
+      status = EXIT_FAILED;
+    }
+  }
+  if (!opts.strict) return status;
+  std::vector<std::string> unmet;
+  for (const std::string& line : reports.unmatched) unmet.push_back("unmatched request on " + line);
+  for (std::string& line : setup.scenario->unused_stubs()) unmet.push_back(std::move(line));
+  for (std::string& line : setup.scenario->unmet_expectations()) unmet.push_back(std::move(line));
+  for (const std::string& line : unmet) complain("strict: " + line);
+  if (status == EXIT_DONE && !unmet.empty()) status = EXIT_UNMET;
+  return status;
+}
+
 int run(int argc, char** argv) {
   prepare_process();
   // The same argument collection as the client: UTF-8 everywhere, UTF-16 command line on Windows.
@@ -127,44 +299,11 @@ int run(int argc, char** argv) {
     write_out(stdout, usage_text());
     return EXIT_DONE;
   }
-  auto responder = Responder::from_options(opts);
-  if (!responder) {
-    complain(responder.error());
-    return EXIT_USAGE;
+  Setup setup(opts);
+  if (auto refused = prepare(opts, setup)) {
+    complain(refused->message);
+    return refused->status;
   }
-  std::unique_ptr<ScenarioPlayer> scenario;
-  if (opts.scenario_file) {
-    auto text = read_file(*opts.scenario_file, "--scenario");
-    if (!text) {
-      complain(text.error());
-      return EXIT_USAGE;
-    }
-    auto stubs = parse_scenario(text.value(), *opts.scenario_file);
-    if (!stubs) {
-      complain("--scenario: " + stubs.error());
-      return EXIT_USAGE;
-    }
-    scenario = std::make_unique<ScenarioPlayer>(std::move(stubs).value());
-  }
-  OutputFile record("--record", opts.record_file);
-  OutputFile journal("--journal", opts.journal_file);
-  OutputFile capture("--capture", opts.capture_file);
-  for (OutputFile* file : {&record, &journal, &capture}) {
-    if (auto started = file->start(); !started) {
-      complain(started.error());
-      return EXIT_USAGE;
-    }
-  }
-  const int idle_ms = io_timeout_ms(opts);
-  std::unique_ptr<Proxy> proxy;
-  if (opts.proxy_target) {
-    proxy = std::make_unique<Proxy>(*opts.proxy_target, idle_ms, capture);
-    if (auto reached = proxy->check(); !reached) {
-      complain(reached.error());
-      return EXIT_USAGE;
-    }
-  }
-
   auto listener = listen(opts.listen_path, opts.count);
   if (!listener) {
     complain("cannot listen on " + opts.listen_path + ": " + listener.error());
@@ -173,68 +312,26 @@ int run(int argc, char** argv) {
   write_out(stdout, "listening on " + opts.listen_path + "\n");
 
   Connections connections;
-  std::mutex report_mutex;
-  std::vector<std::string> unmatched;
-  HostContext host{opts, responder.value(), scenario.get(), proxy.get()};
-  if (journal.enabled()) {
+  Reports reports;
+  HostContext host{opts, *setup.responder, setup.scenario.get(), setup.proxy.get()};
+  if (setup.journal.enabled()) {
     host.journal = [&](const vtm::JsonValue& entry) {
-      journal.append(vtm::to_compact_text(entry) + "\n");
+      setup.journal.append(vtm::to_compact_text(entry) + "\n");
     };
   }
-  host.record = [&](std::string_view bytes) { record.append(bytes); };
+  host.record = [&](std::string_view bytes) { setup.record.append(bytes); };
   host.sleep_ms = [](std::uint64_t ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
   };
+  host.wall_clock_ms = [] {
+    return static_cast<std::uint64_t>(vtm::platform::unix_time_nanoseconds() / 1'000'000);
+  };
+  host.steady_clock_ms = steady_milliseconds;
   host.hold = [&] { connections.hold(); };
 
-  int status = EXIT_DONE;
-  Workers workers;
-  std::uint64_t accepted = 0;
-  while (accepted < opts.count) {
-    auto connection = listener.value()->accept(idle_ms);
-    if (!connection) {
-      complain("accept failed: " + connection.error());
-      status = EXIT_FAILED;
-      break;
-    }
-    if (!connection.value()) {
-      write_out(stderr, "idle timeout\n");
-      break;
-    }
-    const std::uint64_t number = ++accepted;
-    workers.start([&, number, served = std::shared_ptr<Connection>(std::move(connection).value())] {
-      SessionOutcome outcome = serve_connection(*served, number, host);
-      {
-        std::lock_guard lock(report_mutex);
-        if (!outcome.problem.empty()) {
-          complain("connection " + std::to_string(number) + ": " + outcome.problem);
-        }
-        if (outcome.unmatched) {
-          unmatched.push_back("connection " + std::to_string(number) + ": " + *outcome.unmatched);
-        }
-      }
-      // A held connection was counted when it was held.
-      if (!outcome.held) connections.finished();
-    });
-  }
-  connections.wait_until_finished(accepted);
-  connections.stop();
-  workers.join_all();
+  const int status = serve(*listener.value(), host, connections, reports);
   listener.value().reset();
-
-  for (const OutputFile* file : {&record, &journal, &capture}) {
-    if (auto failed = file->failure()) {
-      complain(*failed);
-      status = EXIT_FAILED;
-    }
-  }
-  if (opts.strict) {
-    std::vector<std::string> unused = scenario->unused_stubs();
-    for (const std::string& line : unmatched) complain("strict: unmatched request on " + line);
-    for (const std::string& line : unused) complain("strict: " + line);
-    if (status == EXIT_DONE && (!unmatched.empty() || !unused.empty())) status = EXIT_UNMET;
-  }
-  return status;
+  return conclude(status, opts, setup, reports);
 }
 
 }  // namespace

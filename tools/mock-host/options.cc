@@ -251,7 +251,12 @@ Result<HostOptions> parse_host_options(const std::vector<std::string>& args) {
     }
     if (given[i] && OPTIONS[i].role == Role::AnswerSource) ++sources;
   }
-  if (sources > 1) return Failure{"choose at most one of " + answer_source_names(", ", ", ")};
+  // Spy mode: stubs answer what they match, the proxy's target the rest.
+  if (options.scenario_file && options.proxy_target) --sources;
+  if (sources > 1) {
+    return Failure{"choose at most one of " + answer_source_names(", ", ", ") +
+                   " (--scenario may go with --proxy)"};
+  }
   if (options.strict && !options.scenario_file) return Failure{"--strict needs --scenario"};
   if (options.capture_file && !options.proxy_target) return Failure{"--capture needs --proxy"};
   if (options.proxy_target) {

@@ -1,7 +1,7 @@
 #pragma once
-// One connection from accept to close: read the request frame, record it, choose the answer
-// (a stub, the proxy's target, or the host's own), describe it for the journal, and send it
-// with its faults.
+// One connection from accept to close: read the request frame, record it, decide (a plain plan:
+// the stub, the answer, the faults, the state move), then act on the plan (relay, wait, send,
+// journal, close).
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -47,7 +47,13 @@ struct Reply {
 };
 Reply reply_for(const Faults& faults, std::string_view payload);
 
-Status write_all(Connection& connection, std::string_view bytes, int timeout_ms);
+// Adds what the connection took to `sent`, failure or not.
+Status write_all(Connection& connection, std::string_view bytes, int timeout_ms,
+                 std::uint64_t& sent);
+inline Status write_all(Connection& connection, std::string_view bytes, int timeout_ms) {
+  std::uint64_t sent = 0;
+  return write_all(connection, bytes, timeout_ms, sent);
+}
 
 // What all connections share.
 struct HostContext {
@@ -59,6 +65,9 @@ struct HostContext {
   // answer can rely on the record being complete.
   std::function<void(std::string_view)> record = [](std::string_view) {};
   std::function<void(std::uint64_t)> sleep_ms = [](std::uint64_t) {};
+  // Milliseconds since 1970 (UTC), and on a clock that never goes back, for the journal.
+  std::function<std::uint64_t()> wall_clock_ms = [] { return std::uint64_t{0}; };
+  std::function<std::uint64_t()> steady_clock_ms = [] { return std::uint64_t{0}; };
   // Takes each connection's journal entry, when the host keeps a journal.
   std::function<void(const JsonValue&)> journal = nullptr;
   // A held connection calls this once its request is in: from then on it counts as finished,
@@ -71,8 +80,18 @@ struct SessionOutcome {
   std::string problem;  // empty when the connection went as scripted
   // A request no stub took while a scenario answers, as "COMMAND [ARGUMENTS...]".
   std::optional<std::string> unmatched;
-  bool held = false;  // the connection was held (a hang) until the host stopped
+  bool held = false;             // the connection was held (a hang) until the host stopped
+  std::uint64_t bytes_sent = 0;  // what the connection took of the answer
 };
+
+// When a connection was accepted (UTC, RFC 3339 with milliseconds) and how long it took.
+struct Timing {
+  std::string accepted;
+  std::uint64_t duration_ms = 0;
+};
+
+// "2026-12-08T13:10:03.042Z"
+std::string rfc3339_utc_milliseconds(std::uint64_t unix_ms);
 
 SessionOutcome serve_connection(Connection& connection, std::uint64_t number,
                                 const HostContext& host);
