@@ -642,6 +642,89 @@ fi
 stop_host
 end
 
+if [ "$WINDOWS" = 0 ]; then
+  begin "capture survives the proxy being killed"
+  if start_host killed-real --count 4; then
+    real=$ENDPOINT real_pid=$HOST_PID
+    if start_host killed --proxy "$real" --capture "$WORK/killed.json" --count 9; then
+      calls "$ENDPOINT" "window list" "click --x 7"
+      ids_dropped "$WORK/calls" >"$WORK/before-kill"
+      kill -9 "$HOST_PID"
+      wait "$HOST_PID" 2>/dev/null
+      HOST_PID=""
+      if start_host after-kill --scenario "$WORK/killed.json" --strict --count 2; then
+        calls "$ENDPOINT" "window list" "click --x 7"
+        stop_host
+        ids_dropped "$WORK/calls" >"$WORK/out"
+        expect_stdout "$(cat "$WORK/before-kill")"$'\n'
+        expect_host 0 "" after-kill
+      fi
+    fi
+    HOST_PID=$real_pid
+    stop_host
+  fi
+  end
+fi
+
+begin "answers that are not UTF-8: captured as base64, replayed byte for byte, journaled as JSON"
+printf '{"success":true,"data":"caf\xe9"}' >"$WORK/latin1.bin"
+want=$(base64 -w0 "$WORK/latin1.bin")
+if start_host latin1 --raw-file "$WORK/latin1.bin" --count 2; then
+  latin1=$ENDPOINT latin1_pid=$HOST_PID
+  if start_host latin1-proxy --proxy "$latin1" --capture "$WORK/latin1.json" --journal "$WORK/latin1-proxy.jsonl"; then
+    calls "$ENDPOINT" "app list"
+    stop_host
+  fi
+  HOST_PID=$latin1_pid
+  stop_host
+  [ "$(jq -rs '.[1].rawBase64' "$WORK/latin1.json")" = "$want" ] || fail "capture: $(cat "$WORK/latin1.json")"
+  if start_host latin1-replay --scenario "$WORK/latin1.json" --journal "$WORK/latin1-replay.jsonl"; then
+    calls "$ENDPOINT" "app list"
+    stop_host
+  fi
+  for journal in latin1-proxy latin1-replay; do
+    [ "$(jq -r '.answerBase64' "$WORK/$journal.jsonl")" = "$want" ] || fail "$journal: $(cat "$WORK/$journal.jsonl")"
+  done
+fi
+end
+
+begin "spy mode: stubs answer what they match, the real host the rest; expectations; the timed journal"
+cat >"$WORK/spy.json" <<'JSON'
+{"stubs": [
+  {"name": "fast click", "match": {"command": "click", "options": {"--x": "120", "--fast": null}},
+   "response": {"success": true, "data": {"spied": true}}, "expect": {"atLeast": 2}},
+  {"name": "no drags", "match": {"command": "drag"}, "expect": {"atMost": 0}}
+]}
+JSON
+if start_host spy-real --count 3; then
+  real=$ENDPOINT real_pid=$HOST_PID
+  if start_host spy --scenario "$WORK/spy.json" --proxy "$real" --capture "$WORK/spy-capture.json" \
+    --journal "$WORK/spy.jsonl" --strict --count 4; then
+    calls "$ENDPOINT" "click --fast --y 48 --x 120" "click --x 5 --y 120 --fast" "drag --from 1" "window list"
+    stop_host
+    ids_dropped "$WORK/calls" | head -3 >"$WORK/out"
+    expect_stdout '{"data":{"spied":true},"requestId":"-","success":true}
+status 0
+{"data":{"button":"left","clicked":true,"element":null,"x":5,"y":120},"debugLog":[],"requestId":"-","success":true}
+'
+    expect_host 3 'mock-host: strict: stub "fast click": expected at least 2 calls, got 1
+mock-host: strict: stub "no drags": expected at most 0 calls, got 1
+' spy
+    [ "$(jq -rs 'map(.match.command // "head") | join(" ")' "$WORK/spy-capture.json")" = "head click window" ] ||
+      fail "capture: $(cat "$WORK/spy-capture.json")"
+    # Accepted at a UTC time with milliseconds; what reached the socket is the frame.
+    got=$(jq -c '[.stub, (.time | test("^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}[.][0-9]{3}Z$")),
+      (.durationMs | type), .bytesSent == (.answer | utf8bytelength) + 4]' "$WORK/spy.jsonl" | sort)
+    [ "$got" = '["fast click",true,"number",true]
+["no drags",true,"number",true]
+[null,true,"number",true]
+[null,true,"number",true]' ] || fail "journal: $got"
+  fi
+  HOST_PID=$real_pid
+  stop_host
+fi
+end
+
 # start_refused NAME MESSAGE HOST-OPTIONS...: the host stops at start-up with status 2.
 start_refused() {
   begin "$1"
