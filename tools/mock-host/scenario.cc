@@ -36,11 +36,6 @@ Result<std::string> text_member(std::string_view name, const Path& path, const J
   return value.as_string();
 }
 
-Result<bool> flag_member(std::string_view name, const Path& path, const JsonValue& value) {
-  if (value.kind() != JsonValue::Kind::Bool) return refused(name, path, "must be true or false");
-  return value.as_bool();
-}
-
 Result<std::uint64_t> number_member(std::string_view name, const Path& path, const JsonValue& value,
                                     std::uint64_t min, std::uint64_t max) {
   if (value.kind() != JsonValue::Kind::Unsigned || value.as_u64() < min || value.as_u64() > max) {
@@ -126,42 +121,19 @@ Result<Match> read_match(std::string_view name, const Path& path, const JsonValu
   return match;
 }
 
-Result<std::uint32_t> read_prefix(std::string_view name, const Path& path, const JsonValue& value) {
-  auto text = text_member(name, path, value);
-  if (!text) return std::move(text).take_failure();
-  const std::string& hex = text.value();
-  if (hex.size() != 8 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
-    return refused(name, path, "must be exactly 8 hex digits");
-  }
-  return static_cast<std::uint32_t>(std::stoul(hex, nullptr, 16));
-}
-
+// The stub's "fault" object: one member per row of the fault table.
 Status read_fault(std::string_view name, const Path& path, const JsonValue& value, Faults& faults) {
-  static constexpr std::array<std::string_view, 6> KNOWN = {"close", "short",  "prefix",
-                                                            "extra", "noRead", "hang"};
-  if (Status known = only_known(name, path, value, KNOWN); !known) return known;
-  const auto flag = [&](const Path& at, const JsonValue& v) { return flag_member(name, at, v); };
-  std::optional<bool> close, no_read, hang;
-  std::optional<std::string> extra;
-  for (Status read :
-       {optional_member(value, "close", path, close, flag),
-        optional_member(value, "noRead", path, no_read, flag),
-        optional_member(value, "hang", path, hang, flag),
-        optional_member(value, "extra", path, extra,
-                        [&](const Path&at, const JsonValue&v) { return text_member(name, at, v); }),
-        optional_member(value, "short", path, faults.short_bytes,
-                        [&](const Path&at, const JsonValue&v) {
-                          return number_member(name, at, v, 0, MAX_U32);
-                        }),
-        optional_member(
-            value, "prefix", path, faults.prefix,
-            [&](const Path&at, const JsonValue&v) { return read_prefix(name, at, v); })}) {
-    if (!read) return read;
+  if (value.kind() != JsonValue::Kind::Object) return refused(name, path, "must be an object");
+  for (const auto& [member, given] : value.as_object().members()) {
+    const auto* entry = std::find_if(FAULTS.begin(), FAULTS.end(),
+                                     [&](const FaultEntry& f) { return f.member == member; });
+    if (entry == FAULTS.end()) {
+      return refused(name, path, "unknown member " + to_compact_text(JsonValue(member)));
+    }
+    if (Status set = set_fault(*entry, faults, given); !set) {
+      return refused(name, path + "." + member, set.error());
+    }
   }
-  faults.close_without_answer = close.value_or(false);
-  faults.no_read = no_read.value_or(false);
-  faults.hang = hang.value_or(false);
-  faults.extra = extra.value_or("");
   return ok_status();
 }
 

@@ -48,15 +48,9 @@ Status send_reply(Connection& connection, const Reply& reply, int timeout_ms, st
 // The names of the faults in force, for the journal.
 JsonArray fault_names(const Faults& faults) {
   JsonArray names;
-  const auto add = [&](bool on, const char* name) {
-    if (on) names.emplace_back(name);
-  };
-  add(faults.no_read, "noRead");
-  add(faults.close_without_answer, "close");
-  add(faults.hang, "hang");
-  add(faults.prefix.has_value(), "prefix");
-  add(faults.short_bytes.has_value(), "short");
-  add(!faults.extra.empty(), "extra");
+  for (const FaultEntry& entry : FAULTS) {
+    if (in_force(entry, faults)) names.emplace_back(std::string(entry.member));
+  }
   return names;
 }
 
