@@ -760,7 +760,7 @@ record on the raw file|--record $WORK/raw.txt is the --raw-file file: it would b
 journal on a hard link of the scenario|--journal $WORK/hard-link.json is the --scenario file: it would be overwritten|--scenario "$WORK/empty-stubs.json" --journal "$WORK/hard-link.json"
 journal and record on one file|--journal and --record name one file: $WORK/out-one|--record "$WORK/out-one" --journal "$WORK/out-one"
 journal and capture on one file|--capture and --journal name one file: $WORK/./out-two|--proxy "$(endpoint_for nothing-there)" --journal "$WORK/out-two" --capture "$WORK/./out-two"
-proxy on its own endpoint|--proxy $(endpoint_for refused) is the host's own --listen endpoint|--proxy "$(endpoint_for refused)"
+proxy on its own endpoint|--proxy $(endpoint_for refused) is the host's own --listen endpoint|--proxy "\$(endpoint_for refused)"
 CASES
 [ "$(cat "$WORK/empty-stubs.json")" = '{"stubs": []}' ] || fail "the scenario was overwritten"
 

@@ -215,6 +215,26 @@ std::uint64_t steady_milliseconds() {
                                         .count());
 }
 
+// What every connection shares: the answers, the files, the clocks.
+HostContext host_context(const HostOptions& opts, Setup& setup, Connections& connections) {
+  HostContext host{opts, *setup.responder, setup.scenario.get(), setup.proxy.get()};
+  if (setup.journal.enabled()) {
+    host.journal = [&setup](const vtm::JsonValue& entry) {
+      setup.journal.append(vtm::to_compact_text(entry) + "\n");
+    };
+  }
+  host.record = [&setup](std::string_view bytes) { setup.record.append(bytes); };
+  host.sleep_ms = [](std::uint64_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  };
+  host.wall_clock_ms = [] {
+    return static_cast<std::uint64_t>(vtm::platform::unix_time_nanoseconds() / 1'000'000);
+  };
+  host.steady_clock_ms = steady_milliseconds;
+  host.hold = [&connections] { connections.hold(); };
+  return host;
+}
+
 // What the connections report, for the end.
 struct Reports {
   std::mutex mutex;
@@ -313,22 +333,7 @@ int run(int argc, char** argv) {
 
   Connections connections;
   Reports reports;
-  HostContext host{opts, *setup.responder, setup.scenario.get(), setup.proxy.get()};
-  if (setup.journal.enabled()) {
-    host.journal = [&](const vtm::JsonValue& entry) {
-      setup.journal.append(vtm::to_compact_text(entry) + "\n");
-    };
-  }
-  host.record = [&](std::string_view bytes) { setup.record.append(bytes); };
-  host.sleep_ms = [](std::uint64_t ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-  };
-  host.wall_clock_ms = [] {
-    return static_cast<std::uint64_t>(vtm::platform::unix_time_nanoseconds() / 1'000'000);
-  };
-  host.steady_clock_ms = steady_milliseconds;
-  host.hold = [&] { connections.hold(); };
-
+  const HostContext host = host_context(opts, setup, connections);
   const int status = serve(*listener.value(), host, connections, reports);
   listener.value().reset();
   return conclude(status, opts, setup, reports);
