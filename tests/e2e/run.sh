@@ -623,7 +623,7 @@ if start_host real --count 3; then
     calls "$ENDPOINT" "${commands[@]}"
     stop_host
     ids_dropped "$WORK/calls" >"$WORK/via-proxy"
-    [ "$(jq -r .stubs[2].match.arguments[0] "$WORK/captured.json")" = héllo ] || fail "capture: $(cat "$WORK/captured.json")"
+    [ "$(jq -rs '.[3].match.arguments[0]' "$WORK/captured.json")" = héllo ] || fail "capture: $(cat "$WORK/captured.json")"
     [ "$(jq -s 'map(.answer != null and .sent == "answer") | all' "$WORK/proxy.jsonl")" = true ] || fail "proxy journal: $(cat "$WORK/proxy.jsonl")"
   fi
   HOST_PID=$real_pid
@@ -653,6 +653,89 @@ fi
 stop_host
 end
 
+if [ "$WINDOWS" = 0 ]; then
+  begin "capture survives the proxy being killed"
+  if start_host killed-real --count 2; then
+    real=$ENDPOINT real_pid=$HOST_PID
+    if start_host killed --proxy "$real" --capture "$WORK/killed.json" --count 9; then
+      calls "$ENDPOINT" "window list" "click --x 7"
+      ids_dropped "$WORK/calls" >"$WORK/before-kill"
+      kill -9 "$HOST_PID"
+      wait "$HOST_PID" 2>/dev/null
+      HOST_PID=""
+      if start_host after-kill --scenario "$WORK/killed.json" --strict --count 2; then
+        calls "$ENDPOINT" "window list" "click --x 7"
+        stop_host
+        ids_dropped "$WORK/calls" >"$WORK/out"
+        expect_stdout "$(cat "$WORK/before-kill")"$'\n'
+        expect_host 0 "" after-kill
+      fi
+    fi
+    HOST_PID=$real_pid
+    stop_host
+  fi
+  end
+fi
+
+begin "answers that are not UTF-8: captured as base64, replayed byte for byte, journaled as JSON"
+printf '{"success":true,"data":"caf\xe9"}' >"$WORK/latin1.bin"
+want=$(base64 -w0 "$WORK/latin1.bin")
+if start_host latin1 --raw-file "$WORK/latin1.bin" --count 1; then
+  latin1=$ENDPOINT latin1_pid=$HOST_PID
+  if start_host latin1-proxy --proxy "$latin1" --capture "$WORK/latin1.json" --journal "$WORK/latin1-proxy.jsonl"; then
+    calls "$ENDPOINT" "app list"
+    stop_host
+  fi
+  HOST_PID=$latin1_pid
+  stop_host
+  [ "$(jq -rs '.[1].rawBase64' "$WORK/latin1.json")" = "$want" ] || fail "capture: $(cat "$WORK/latin1.json")"
+  if start_host latin1-replay --scenario "$WORK/latin1.json" --journal "$WORK/latin1-replay.jsonl"; then
+    calls "$ENDPOINT" "app list"
+    stop_host
+  fi
+  for journal in latin1-proxy latin1-replay; do
+    [ "$(jq -r '.answerBase64' "$WORK/$journal.jsonl")" = "$want" ] || fail "$journal: $(cat "$WORK/$journal.jsonl")"
+  done
+fi
+end
+
+begin "spy mode: stubs answer what they match, the real host the rest; expectations; the timed journal"
+cat >"$WORK/spy.json" <<'JSON'
+{"stubs": [
+  {"name": "fast click", "match": {"command": "click", "options": {"--x": "120", "--fast": null}},
+   "response": {"success": true, "data": {"spied": true}}, "expect": {"atLeast": 2}},
+  {"name": "no drags", "match": {"command": "drag"}, "expect": {"atMost": 0}}
+]}
+JSON
+if start_host spy-real --count 2; then
+  real=$ENDPOINT real_pid=$HOST_PID
+  if start_host spy --scenario "$WORK/spy.json" --proxy "$real" --capture "$WORK/spy-capture.json" \
+    --journal "$WORK/spy.jsonl" --strict --count 4; then
+    calls "$ENDPOINT" "click --fast --y 48 --x 120" "click --x 5 --y 120 --fast" "drag --from 1" "window list"
+    stop_host
+    ids_dropped "$WORK/calls" | head -3 >"$WORK/out"
+    expect_stdout '{"data":{"spied":true},"requestId":"-","success":true}
+status 0
+{"data":{"button":"left","clicked":true,"element":null,"x":5,"y":120},"debugLog":[],"requestId":"-","success":true}
+'
+    expect_host 3 'mock-host: strict: stub "fast click": expected at least 2 calls, got 1
+mock-host: strict: stub "no drags": expected at most 0 calls, got 1
+' spy
+    [ "$(jq -rs 'map(.match.command // "head") | join(" ")' "$WORK/spy-capture.json")" = "head click window" ] ||
+      fail "capture: $(cat "$WORK/spy-capture.json")"
+    # Accepted at a UTC time with milliseconds; what reached the socket is the frame.
+    got=$(jq -c '[.stub, (.time | test("^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}[.][0-9]{3}Z$")),
+      (.durationMs | type), .bytesSent == (.answer | utf8bytelength) + 4]' "$WORK/spy.jsonl" | sort)
+    [ "$got" = '["fast click",true,"number",true]
+["no drags",true,"number",true]
+[null,true,"number",true]
+[null,true,"number",true]' ] || fail "journal: $got"
+  fi
+  HOST_PID=$real_pid
+  stop_host
+fi
+end
+
 # start_refused NAME MESSAGE HOST-OPTIONS...: the host stops at start-up with status 2.
 start_refused() {
   begin "$1"
@@ -671,8 +754,62 @@ start_refused "scenario with an unknown member" \
   "mock-host: --scenario: $WORK/unknown.json: stubs[0]: unknown member \"tmes\""$'\n' --scenario "$WORK/unknown.json"
 start_refused "scenario that is not JSON" \
   "mock-host: --scenario: $WORK/broken.json: expected value at line 2 column 13"$'\n' --scenario "$WORK/broken.json"
-start_refused "journal that cannot be written" \
-  "mock-host: --journal: cannot write $WORK/no-dir/j"$'\n' --journal "$WORK/no-dir/j"
+printf '{"stubs": []}' >"$WORK/empty-stubs.json"
+echo '{"click": {}}' >"$WORK/responses.json"
+printf 'x' >"$WORK/raw.txt"
+ln -f "$WORK/empty-stubs.json" "$WORK/hard-link.json"
+# Each output on an input, two outputs on one file, the proxy on the host's own endpoint; by
+# identity where the spelling differs.
+while IFS='|' read -r name message args; do
+  [ -n "$name" ] || continue
+  eval "set -- $args"
+  start_refused "clobbering: $name" "mock-host: $message"$'\n' "$@"
+done <<CASES
+journal on the scenario|--journal $WORK/empty-stubs.json is the --scenario file: it would be overwritten|--scenario "$WORK/empty-stubs.json" --journal "$WORK/empty-stubs.json"
+record on the responses|--record $WORK/./responses.json is the --responses file: it would be overwritten|--responses "$WORK/responses.json" --record "$WORK/./responses.json"
+record on the raw file|--record $WORK/raw.txt is the --raw-file file: it would be overwritten|--raw-file "$WORK/raw.txt" --record "$WORK/raw.txt"
+journal on a hard link of the scenario|--journal $WORK/hard-link.json is the --scenario file: it would be overwritten|--scenario "$WORK/empty-stubs.json" --journal "$WORK/hard-link.json"
+journal and record on one file|--journal and --record name one file: $WORK/out-one|--record "$WORK/out-one" --journal "$WORK/out-one"
+journal and capture on one file|--capture and --journal name one file: $WORK/./out-two|--proxy "$(endpoint_for nothing-there)" --journal "$WORK/out-two" --capture "$WORK/./out-two"
+proxy on its own endpoint|--proxy $(endpoint_for refused) is the host's own --listen endpoint|--proxy "\$(endpoint_for refused)"
+CASES
+[ "$(cat "$WORK/empty-stubs.json")" = '{"stubs": []}' ] || fail "the scenario was overwritten"
+
+# Mistakes in script files, each refused with its place and in plain words.
+printf '{"stubs": [{"match": {"command": "click"}}],\n "stubs": []}' >"$WORK/repeated.json"
+echo '{"stubs": [{"match": {"command": "clik"}}]}' >"$WORK/clik.json"
+echo '{"clik": {}}' >"$WORK/clik-responses.json"
+printf '\xef\xbb\xbf{"stubs": []}' >"$WORK/bom.json"
+: >"$WORK/empty.json"
+while IFS='|' read -r name message args; do
+  [ -n "$name" ] || continue
+  eval "set -- $args"
+  start_refused "script mistake: $name" "mock-host: $message"$'\n' "$@"
+done <<CASES
+repeated member|--scenario: $WORK/repeated.json: repeated member "stubs" at line 2 column 2|--scenario "$WORK/repeated.json"
+unknown command in a stub|--scenario: $WORK/clik.json: stubs[0].match.command: unknown command word "clik"|--scenario "$WORK/clik.json"
+unknown command in responses|--responses: $WORK/clik-responses.json: unknown command word "clik"|--responses "$WORK/clik-responses.json"
+byte-order mark|--scenario: $WORK/bom.json: starts with a byte-order mark; save it as UTF-8 without one|--scenario "$WORK/bom.json"
+empty file|--responses: $WORK/empty.json: the file is empty|--responses "$WORK/empty.json"
+CASES
+
+# Input files that cannot be read: the OS's reason, never a crash; and a bound on their size.
+for option in --scenario --responses --raw-file; do
+  begin "$option naming a directory"
+  run_prog "$HOST" --listen "$(endpoint_for refused)" "$option" "$WORK" >"$WORK/out" 2>"$WORK/err"
+  STATUS=$?
+  expect_status 2
+  [[ $(cat "$WORK/err") == "mock-host: $option: cannot read $WORK: "*" (os error "*")" ]] || fail "stderr: $(cat "$WORK/err")"
+  end
+done
+if [ "$WINDOWS" = 0 ]; then
+  start_refused "raw file that never ends" \
+    "mock-host: --raw-file: cannot read /dev/zero: larger than 201326592 bytes"$'\n' --raw-file /dev/zero
+  start_refused "scenario missing" \
+    "mock-host: --scenario: cannot read $WORK/none.json: No such file or directory (os error 2)"$'\n' --scenario "$WORK/none.json"
+  start_refused "journal that cannot be written" \
+    "mock-host: --journal: cannot write $WORK/no-dir/j: No such file or directory (os error 2)"$'\n' --journal "$WORK/no-dir/j"
+fi
 begin "proxy target that is not there"
 run_prog "$HOST" --listen "$(endpoint_for refused)" --proxy "$(endpoint_for nothing-there)" >"$WORK/out" 2>"$WORK/err"
 STATUS=$?
@@ -688,7 +825,7 @@ if [ "$WINDOWS" = 0 ]; then
     calls "$ENDPOINT" "click --x 1" "click --x 2"
     stop_host
     [ "$(grep -c '^status 0$' "$WORK/calls")" = 2 ] || fail "answers: $(cat "$WORK/calls")"
-    expect_host 1 $'mock-host: --journal: cannot write /dev/full\n' full
+    expect_host 1 $'mock-host: --journal: cannot write /dev/full: No space left on device (os error 28)\n' full
   fi
   end
 fi
@@ -829,7 +966,8 @@ if [ "$WINDOWS" = 0 ]; then
         expect_host 0 "stopped by SIG$sig"$'\n' "sig$sig"
         [ -e "$ENDPOINT" ] && fail "socket left behind"
         [ "$(jq -c '[.command, .sent]' "$WORK/sig.jsonl")" = '["app","answer"]' ] || fail "journal: $(cat "$WORK/sig.jsonl")"
-        [ "$(jq -c '.stubs | map(.match.command)' "$WORK/sig.json")" = '["app"]' ] || fail "capture: $(cat "$WORK/sig.json")"
+        [ "$(jq -rs 'map(.match.command // "head") | join(" ")' "$WORK/sig.json")" = "head app" ] ||
+          fail "capture: $(cat "$WORK/sig.json")"
       fi
       HOST_PID=$target_pid
       stop_host now

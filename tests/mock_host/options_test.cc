@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "host_files.h"
+
 namespace vtm::mock {
 namespace {
 
@@ -106,6 +108,30 @@ TEST(HostOptions, HelpWinsOverEverythingAfterIt) {
   ASSERT_TRUE(parsed.ok());
   EXPECT_TRUE(parsed.value().help);
   EXPECT_NE(usage_text().find("--listen PATH"), std::string_view::npos);
+}
+
+}  // namespace
+}  // namespace vtm::mock
+
+namespace vtm::mock {
+namespace {
+
+// Every fault of the table is offered by its option and documented under both its names.
+TEST(FaultTable, EveryRowIsInTheHelpAndTheManPage) {
+  auto man = read_whole_file(VTM_HOST_MAN_SOURCE, 1 << 20);
+  ASSERT_TRUE(man.ok()) << man.error();
+  // "*name*", as the man page sets names in bold.
+  const auto bold = [](std::string_view name) {
+    std::string text(1, '*');
+    text.append(name).push_back('*');
+    return text;
+  };
+  for (const FaultEntry& fault : FAULTS) {
+    EXPECT_NE(man.value().find(bold(fault.member)), std::string::npos) << fault.member;
+    if (fault.option.empty()) continue;
+    EXPECT_NE(usage_text().find(fault.option), std::string::npos) << fault.option;
+    EXPECT_NE(man.value().find(bold(fault.option)), std::string::npos) << fault.option;
+  }
 }
 
 }  // namespace

@@ -154,17 +154,26 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Responses, CannedAnswerWinsAndMissingWordsFallBack) {
   auto responder = Responder::from_responses_text(
-      R"({"click": {"success": false, "custom": 1}, "frob": [1, 2]})");
+      R"({"click": {"success": false, "custom": 1}, "app": [1, 2]})", "r.json");
   ASSERT_TRUE(responder.ok()) << responder.error();
   EXPECT_EQ(responder.value().answer(request_text("click", {})), R"({"custom":1,"success":false})");
-  EXPECT_EQ(responder.value().answer(request_text("frob", {})), "[1,2]");
+  EXPECT_EQ(responder.value().answer(request_text("app", {})), "[1,2]");
   EXPECT_EQ(responder.value().answer(request_text("window", {"list"})),
             Responder::builtin().answer(request_text("window", {"list"})));
 }
 
-TEST(Responses, FileMustHoldAnObject) {
-  EXPECT_FALSE(Responder::from_responses_text("[1]").ok());
-  EXPECT_FALSE(Responder::from_responses_text("{").ok());
+TEST(Responses, MistakesAreRefusedWithTheirPlace) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"[1]", "r.json: the file must hold one JSON object"},
+      {"{", "r.json: EOF while parsing an object at line 1 column 1"},
+      {R"({"clik": {}})", R"(r.json: unknown command word "clik")"},
+      {"{\"app\": 1,\n \"app\": 2}", R"(r.json: repeated member "app" at line 2 column 2)"},
+  };
+  for (const auto& [text, message] : cases) {
+    auto responder = Responder::from_responses_text(text, "r.json");
+    ASSERT_FALSE(responder.ok()) << text;
+    EXPECT_EQ(responder.error(), message);
+  }
 }
 
 TEST(Echo, WrapsTheParsedRequest) {

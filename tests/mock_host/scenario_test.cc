@@ -19,8 +19,9 @@ constexpr std::string_view SCENARIO = R"({"stubs": [
   {"name": "click", "match": {"command": "click"}, "state": {"moveTo": "clicked"}},
   {"match": {"command": "window", "argumentsStartWith": ["list"]}, "state": {"requires": "clicked"}},
   {"match": {"command": "menu", "argumentsContain": ["--title", "--app"]}, "times": 2},
-  {"name": "reset", "match": {"command": "reset"}, "state": {"requires": "clicked", "moveTo": "Started"}},
-  {"name": "anything", "match": {}, "state": {"requires": "nowhere"}}
+  {"name": "reset", "match": {"command": "clean"}, "state": {"requires": "clicked", "moveTo": "Started"}},
+  {"name": "anything", "match": {}, "state": {"requires": "nowhere"}},
+  {"name": "drag", "match": {"command": "drag", "options": {"--x": "120", "--fast": null}}}
 ]})";
 
 struct Step {
@@ -46,9 +47,14 @@ TEST(ScenarioRules, TakeTheFirstAvailableMatchInFileOrder) {
       {"menu", {"--title", "--app"}, "3", "clicked"},            // second of two times
       {"menu", {"--title", "--app"}, "null", "clicked"},         // used up
       {"Click", {}, "null", "clicked"},                          // command is exact
-      {"reset", {}, R"("reset")", "Started"},                    // moves back
+      {"clean", {}, R"("reset")", "Started"},                    // moves back
       {"window", {"list"}, "null", "Started"},
-      {"reset", {}, "null", "Started"},  // requires clicked
+      {"clean", {}, "null", "Started"},                                         // requires clicked
+      {"drag", {"--fast", "--y", "48", "--x", "120"}, R"("drag")", "Started"},  // any order
+      {"drag", {"--x", "5", "--y", "120", "--fast"}, "null", "Started"},        // 120 not after --x
+      {"drag", {"--x", "120", "--fast", "1"}, R"("drag")", "Started"},  // null: only present
+      {"drag", {"--x", "120"}, "null", "Started"},                      // --fast missing
+      {"drag", {"--x"}, "null", "Started"},                             // no value at the end
   };
   for (std::size_t i = 0; i < steps.size(); ++i) {
     const Choice choice = player.choose(steps[i].command, steps[i].arguments);
@@ -62,17 +68,58 @@ TEST(ScenarioRules, TakeTheFirstAvailableMatchInFileOrder) {
 TEST(ScenarioRules, NoReadStubsAnswerBeforeReadingAndUnusedTimesAreListed) {
   auto stubs = parse_scenario(
       R"({"stubs": [{"fault": {"noRead": true}, "times": 1, "state": {"moveTo": "x"}},
-                    {"name": "later", "match": {"command": "a"}, "times": 3}]})",
+                    {"name": "later", "match": {"command": "app"}, "times": 3}]})",
       "s.json");
   ASSERT_TRUE(stubs.ok()) << stubs.error();
   ScenarioPlayer player(std::move(stubs).value());
-  EXPECT_EQ(player.choose("a", {}).stub->label, JsonValue(R"(later)"));
+  EXPECT_EQ(player.choose("app", {}).stub->label, JsonValue(R"(later)"));
   const Choice unread = player.choose_unread();
   ASSERT_NE(unread.stub, nullptr);
   EXPECT_EQ(unread.state_before, "Started");
   EXPECT_EQ(unread.state_after, "x");
   EXPECT_EQ(player.choose_unread().stub, nullptr);
   EXPECT_EQ(player.unused_stubs(), std::vector<std::string>{R"(stub "later": used 1 of 3 times)"});
+}
+
+TEST(ScenarioRules, ExpectationsCountWithoutLimiting) {
+  auto stubs = parse_scenario(
+      R"({"stubs": [{"name": "twice", "match": {"command": "click"}, "expect": {"atLeast": 2}},
+                    {"name": "once", "match": {"command": "app"}, "expect": {"atMost": 1}},
+                    {"name": "ok", "match": {"command": "menu"}, "expect": {"atLeast": 1, "atMost": 1}}]})",
+      "s.json");
+  ASSERT_TRUE(stubs.ok()) << stubs.error();
+  ScenarioPlayer player(std::move(stubs).value());
+  for (const char* command : {"click", "app", "app", "app", "menu"}) {
+    EXPECT_NE(player.choose(command, {}).stub, nullptr) << command;
+  }
+  EXPECT_EQ(player.unmet_expectations(),
+            (std::vector<std::string>{R"(stub "twice": expected at least 2 calls, got 1)",
+                                      R"(stub "once": expected at most 1 calls, got 3)"}));
+}
+
+// The form a capture grows in: a head line, one stub per line, and a last line the host may
+// have been stopped in the middle of.
+TEST(ScenarioLineForm, LoadsEveryFinishedLine) {
+  const std::string head = "{\"stubs\":[{\"name\":\"first\",\"rawBase64\":\"Y2Fm6Q==\"}]}\n";
+  const std::string line = "{\"match\":{\"command\":\"app\"},\"raw\":\"x\"}\n";
+  struct Case {
+    std::string text;
+    std::size_t stubs;
+    bool note;
+  };
+  for (const Case& c : {Case{head, 1, false}, Case{head + line + line, 3, false},
+                        Case{head + line + "\n" + line.substr(0, 9), 2, true},
+                        Case{head + line.substr(0, line.size() - 1), 2, false}}) {
+    auto stubs = parse_scenario(c.text, "c.json");
+    ASSERT_TRUE(stubs.ok()) << stubs.error();
+    EXPECT_EQ(stubs.value().size(), c.stubs) << c.text;
+    EXPECT_EQ(stubs.value()[0].raw, std::string("caf\xE9")) << c.text;
+    EXPECT_EQ(cut_last_line(c.text, "c.json").has_value(), c.note) << c.text;
+  }
+  // A bad line that was finished is a mistake, not a cut.
+  auto bad = parse_scenario(head + "{\"match\": }\n", "c.json");
+  ASSERT_FALSE(bad.ok());
+  EXPECT_EQ(bad.error(), "c.json: line 2: expected value at line 1 column 11");
 }
 
 struct BadScenario {
@@ -106,7 +153,20 @@ INSTANTIATE_TEST_SUITE_P(
         BadScenario{R"({"stubs": [{"state": {"moveTo": 1}}]})",
                     "s.json: stubs[0].state.moveTo: must be a string"},
         BadScenario{R"({"stubs": [{"response": {}, "raw": "x"}]})",
-                    "s.json: stubs[0]: has both response and raw"},
+                    "s.json: stubs[0]: takes one of response, raw and rawBase64"},
+        BadScenario{R"({"stubs": [{"rawBase64": "Zg="}]})",
+                    "s.json: stubs[0].rawBase64: must be base64 (A-Z a-z 0-9 + /, padded with =)"},
+        BadScenario{R"({"stubs": [{"match": {"command": "clik"}}]})",
+                    R"(s.json: stubs[0].match.command: unknown command word "clik")"},
+        BadScenario{R"({"stubs": [{"match": {"options": {"--x": 1}}}]})",
+                    R"(s.json: stubs[0].match.options."--x": must be a string, or null for an )"
+                    "option without a value"},
+        BadScenario{R"({"stubs": [{"expect": {"atLeast": 2, "atMost": 1}}]})",
+                    "s.json: stubs[0].expect: atLeast is above atMost"},
+        BadScenario{R"({"stubs": [{"expect": {"atleast": 2}}]})",
+                    R"(s.json: stubs[0].expect: unknown member "atleast")"},
+        BadScenario{R"({"stubs": [{"times": 1, "times": 2}]})",
+                    R"(s.json: repeated member "times" at line 1 column 25)"},
         BadScenario{R"({"stubs": [{"fault": {"hang": 1}}]})",
                     "s.json: stubs[0].fault.hang: must be true or false"},
         BadScenario{R"({"stubs": [{"fault": {"prefix": "0000000g"}}]})",
@@ -137,8 +197,8 @@ TEST(ScenarioPlayerThreads, TimesAndStateHoldUnderParallelCallers) {
   auto stubs = parse_scenario(R"({"stubs": [
       {"name": "limited", "match": {"command": "click"}, "times": 37},
       {"name": "rest", "match": {"command": "click"}},
-      {"name": "on", "match": {"command": "toggle"}, "state": {"requires": "Started", "moveTo": "on"}},
-      {"name": "off", "match": {"command": "toggle"}, "state": {"requires": "on", "moveTo": "Started"}}
+      {"name": "on", "match": {"command": "press"}, "state": {"requires": "Started", "moveTo": "on"}},
+      {"name": "off", "match": {"command": "press"}, "state": {"requires": "on", "moveTo": "Started"}}
   ]})",
                               "s.json");
   ASSERT_TRUE(stubs.ok()) << stubs.error();
@@ -150,7 +210,7 @@ TEST(ScenarioPlayerThreads, TimesAndStateHoldUnderParallelCallers) {
   for (int t = 0; t < THREADS; ++t) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < CALLS; ++i) {
-        const Choice choice = player.choose(i % 2 == 0 ? "click" : "toggle", {});
+        const Choice choice = player.choose(i % 2 == 0 ? "click" : "press", {});
         const std::string label = choice.stub ? choice.stub->label.as_string() : "none";
         ++chosen[t][label + ":" + choice.state_before + ">" + choice.state_after];
       }

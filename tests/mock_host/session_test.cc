@@ -205,9 +205,10 @@ TEST(ServeScenario, StubsAnswerWithTheirOwnFaultsAndAreJournaled) {
   ASSERT_TRUE(options.ok());
   auto stubs = parse_scenario(R"({"stubs": [
       {"name": "quiet", "fault": {"noRead": true}, "times": 1, "raw": "N"},
-      {"match": {"command": "a"}, "fault": {"short": 1, "extra": "X"}, "raw": "abc"},
-      {"match": {"command": "h"}, "fault": {"hang": true}},
-      {"match": {"command": "d"}, "delayMs": 7, "response": {"ok": 1}}]})",
+      {"match": {"command": "app"}, "fault": {"short": 1, "extra": "X"}, "raw": "abc"},
+      {"match": {"command": "screen"}, "fault": {"hang": true}},
+      {"match": {"command": "dock"}, "delayMs": 7, "response": {"ok": 1}},
+      {"match": {"command": "menu"}, "rawBase64": "Y2Fm6Q=="}]})",
                               "s");
   ASSERT_TRUE(stubs.ok()) << stubs.error();
   ScenarioPlayer player(std::move(stubs).value());
@@ -217,8 +218,12 @@ TEST(ServeScenario, StubsAnswerWithTheirOwnFaultsAndAreJournaled) {
   HostContext host{options.value(), responder, &player};
   host.sleep_ms = [&](std::uint64_t ms) { sleeps.push_back(ms); };
   host.journal = [&](const JsonValue& entry) {
-    journal.push_back(to_compact_text(JsonArray{
-        *find_member(entry, "stub"), *find_member(entry, "sent"), *find_member(entry, "faults")}));
+    journal.push_back(to_compact_text(
+        JsonArray{*find_member(entry, "stub"), *find_member(entry, "sent"),
+                  *find_member(entry, "faults"), *find_member(entry, "bytesSent")}));
+    // The answer as text when it is UTF-8, else as base64: the line stays JSON.
+    const JsonValue* base64 = find_member(entry, "answerBase64");
+    EXPECT_EQ(base64 ? base64->as_string() : "", journal.size() == 5 ? "Y2Fm6Q==" : "");
   };
   int holds = 0;
   host.hold = [&] {
@@ -235,14 +240,15 @@ TEST(ServeScenario, StubsAnswerWithTheirOwnFaultsAndAreJournaled) {
     std::string journal;
   };
   const std::vector<Case> cases = {
-      {"a", frame("N"), R"(["quiet","answer",["noRead"]])"},
-      {"a", std::string("\0\0\0\x03", 4) + "aX", R"([1,"answer",["short","extra"]])"},
-      {"h", "", R"([2,"nothing",["hang"]])"},
-      {"d", frame(R"({"ok":1,"requestId":"r"})"), R"([3,"answer",[]])"},
-      {"z",
+      {"app", frame("N"), R"(["quiet","answer",["noRead"],5])"},
+      {"app", std::string("\0\0\0\x03", 4) + "aX", R"([1,"answer",["short","extra"],6])"},
+      {"screen", "", R"([2,"nothing",["hang"],0])"},
+      {"dock", frame(R"({"ok":1,"requestId":"r"})"), R"([3,"answer",[],28])"},
+      {"menu", frame("caf\xE9"), R"([4,"answer",[],8])"},
+      {"click",
        frame(R"({"data":null,"error":{"code":"UNMATCHED_REQUEST","message":"no stub matches the )"
-             R"(request: z []"},"requestId":"r","success":false})"),
-       R"([null,"answer",[]])"},
+             R"(request: click []"},"requestId":"r","success":false})"),
+       R"([null,"answer",[],136])"},
   };
   for (std::size_t i = 0; i < cases.size(); ++i) {
     FakeConnection connection({request(cases[i].command)});
@@ -250,7 +256,7 @@ TEST(ServeScenario, StubsAnswerWithTheirOwnFaultsAndAreJournaled) {
     EXPECT_EQ(connection.written, cases[i].written) << i;
     ASSERT_EQ(journal.size(), i + 1);
     EXPECT_EQ(journal.back(), cases[i].journal) << i;
-    EXPECT_EQ(outcome.unmatched.has_value(), cases[i].command == "z") << i;
+    EXPECT_EQ(outcome.unmatched.has_value(), cases[i].command == "click") << i;
   }
   EXPECT_EQ(holds, 1);
   EXPECT_EQ(sleeps, std::vector<std::uint64_t>{7});

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bridge/frames.h"
@@ -12,50 +13,6 @@ namespace {
 
 static_assert(MAX_PAYLOAD_BYTES_OPTION > MAX_RESPONSE_FRAME_BYTES,
               "--payload-bytes must reach past the client's response limit");
-
-Result<std::uint64_t> parse_decimal(std::string_view option, std::string_view text,
-                                    std::uint64_t min, std::uint64_t max) {
-  if (text.empty()) return Failure{std::string(option) + " needs a number"};
-  std::uint64_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') {
-      return Failure{std::string(option) + ": not a decimal number: " + std::string(text)};
-    }
-    const std::uint64_t digit = static_cast<std::uint64_t>(c - '0');
-    if (value > (max - digit) / 10) {
-      return Failure{std::string(option) + ": " + std::string(text) + " is above " +
-                     std::to_string(max)};
-    }
-    value = value * 10 + digit;
-  }
-  if (value < min) {
-    return Failure{std::string(option) + ": " + std::string(text) + " is below " +
-                   std::to_string(min)};
-  }
-  return value;
-}
-
-Result<std::uint32_t> parse_prefix(std::string_view option, std::string_view text) {
-  const auto refused = [&] {
-    return Failure{std::string(option) + " needs exactly 8 hex digits: " + std::string(text)};
-  };
-  if (text.size() != 8) return refused();
-  std::uint32_t value = 0;
-  for (char c : text) {
-    std::uint32_t nibble = 0;
-    if (c >= '0' && c <= '9') {
-      nibble = static_cast<std::uint32_t>(c - '0');
-    } else if (c >= 'a' && c <= 'f') {
-      nibble = static_cast<std::uint32_t>(c - 'a' + 10);
-    } else if (c >= 'A' && c <= 'F') {
-      nibble = static_cast<std::uint32_t>(c - 'A' + 10);
-    } else {
-      return refused();
-    }
-    value = value << 4 | nibble;
-  }
-  return value;
-}
 
 // Field setters: each checks the value and stores it. `option` is the name for messages.
 using Setter = Status (*)(HostOptions& options, std::string_view option, std::string_view value);
@@ -93,11 +50,10 @@ Status set_listen(HostOptions& options, std::string_view option, std::string_vie
   return ok_status();
 }
 
-Status set_prefix(HostOptions& options, std::string_view option, std::string_view value) {
-  auto prefix = parse_prefix(option, value);
-  if (!prefix) return std::move(prefix).take_failure();
-  options.faults.prefix = prefix.value();
-  return ok_status();
+// A fault's option: the row of the fault table it comes from sets it.
+template <std::size_t ROW>
+Status set_fault_option(HostOptions& options, std::string_view, std::string_view value) {
+  return set_fault(FAULTS[ROW], options.faults, value);
 }
 
 enum class Role {
@@ -115,8 +71,18 @@ struct OptionEntry {
   std::string_view help;
 };
 
-// Order is the order of the usage text. Every option may be given once.
-constexpr std::array<OptionEntry, 22> OPTIONS = {{
+template <std::size_t A, std::size_t B, std::size_t C>
+constexpr std::array<OptionEntry, A + B + C> joined(const std::array<OptionEntry, A>& a,
+                                                    const std::array<OptionEntry, B>& b,
+                                                    const std::array<OptionEntry, C>& c) {
+  std::array<OptionEntry, A + B + C> all{};
+  std::copy(a.begin(), a.end(), all.begin());
+  std::copy(b.begin(), b.end(), all.begin() + A);
+  std::copy(c.begin(), c.end(), all.begin() + A + B);
+  return all;
+}
+
+constexpr std::array<OptionEntry, 8> ANSWER_OPTIONS = {{
     {"--listen", "PATH", Role::Required, set_listen<&HostOptions::listen_path>,
      R"(Unix socket path, or \\.\pipe\NAME on Windows)"},
     {"--scenario", "FILE", Role::AnswerSource, set_text<&HostOptions::scenario_file>,
@@ -134,20 +100,25 @@ constexpr std::array<OptionEntry, 22> OPTIONS = {{
      "answer with a valid JSON payload of exactly N bytes"},
     {"--proxy", "TARGET", Role::AnswerSource, set_listen<&HostOptions::proxy_target>,
      "forward each request to the host at TARGET, relay its answer"},
-    {"--prefix", "HEX", Role::Fault, set_prefix,
-     "send this 8-hex-digit length prefix instead of the real one"},
-    {"--short", "N", Role::Fault,
-     set_number<0, MAX_U32, &HostOptions::faults, &Faults::short_bytes>,
-     "send only the first N payload bytes, then close"},
-    {"--close", "", Role::Fault, set_flag<&HostOptions::faults, &Faults::close_without_answer>,
-     "read the request, then close without answering"},
-    {"--no-read", "", Role::Fault, set_flag<&HostOptions::faults, &Faults::no_read>,
-     "don't read the request: answer (or close) at once"},
-    {"--extra", "TEXT", Role::Fault, set_text<&HostOptions::faults, &Faults::extra>,
-     "after the frame, send these extra bytes too"},
+}};
+
+// The faults' options, in the fault table's order; a fault only stubs can ask for has none.
+constexpr std::size_t FAULT_OPTION_COUNT = static_cast<std::size_t>(std::count_if(
+    FAULTS.begin(), FAULTS.end(), [](const FaultEntry& f) { return !f.option.empty(); }));
+
+template <std::size_t... ROW>
+constexpr std::array<OptionEntry, sizeof...(ROW)> fault_options(std::index_sequence<ROW...>) {
+  return {{OptionEntry{FAULTS[ROW].option, FAULTS[ROW].value_name, Role::Fault,
+                       set_fault_option<ROW>, FAULTS[ROW].help}...}};
+}
+static_assert(std::all_of(FAULTS.begin(), FAULTS.begin() + FAULT_OPTION_COUNT,
+                          [](const FaultEntry& f) { return !f.option.empty(); }),
+              "faults with an option come first in the table");
+
+constexpr std::array<OptionEntry, 9> OTHER_OPTIONS = {{
     {"--delay-ms", "N", Role::Fault,
      set_number<0, MAX_MILLISECONDS, &HostOptions::faults, &Faults::delay_ms>,
-     "wait N ms before answering"},
+     "wait N ms before answering (or, with --close, closing)"},
     {"--record", "FILE", Role::Plain, set_text<&HostOptions::record_file>,
      "write the raw bytes received to FILE (appended per connection)"},
     {"--journal", "FILE", Role::Plain, set_text<&HostOptions::journal_file>,
@@ -155,7 +126,7 @@ constexpr std::array<OptionEntry, 22> OPTIONS = {{
     {"--strict", "", Role::Plain, set_flag<&HostOptions::strict>,
      "unmatched requests and proxy failures fail; exit 3 on unmet expectations"},
     {"--capture", "FILE", Role::Plain, set_text<&HostOptions::capture_file>,
-     "with --proxy: write the exchanges to FILE as a scenario"},
+     "with --proxy: append each relayed exchange to FILE as a scenario stub"},
     {"--count", "N", Role::Plain, set_number<1, MAX_U32, &HostOptions::count>,
      "stop after N finished connections (default 1)"},
     {"--idle-ms", "N", Role::Plain, set_number<1, MAX_MILLISECONDS, &HostOptions::idle_ms>,
@@ -164,6 +135,10 @@ constexpr std::array<OptionEntry, 22> OPTIONS = {{
      "time limit for a request to arrive and an answer to be taken (default 30000)"},
     {"--help", "", Role::Plain, set_flag<&HostOptions::help>, "this text"},
 }};
+
+// Order is the order of the usage text. Every option may be given once.
+constexpr auto OPTIONS = joined(
+    ANSWER_OPTIONS, fault_options(std::make_index_sequence<FAULT_OPTION_COUNT>{}), OTHER_OPTIONS);
 
 // "--listen PATH", or the name alone for a flag.
 std::string synopsis(const OptionEntry& entry) {
@@ -211,13 +186,15 @@ std::string build_usage_text() {
   text += "\nWithout ";
   text += answer_source_names(", ", " or ");
   text +=
-      ",\nevery command word gets a built-in answer. Connections are served side by side.\n"
+      ",\nevery command word gets a built-in answer; --scenario with --proxy answers what a\n"
+      "stub matches and relays the rest (spy mode). Connections are served side by side.\n"
       "A connection slower than --timeout-ms is closed and its problem journaled; one that\n"
       "sends nothing is not counted. SIGINT, SIGTERM and SIGHUP stop the host as its count\n"
       "would.\n"
       "Prints \"listening on PATH\" once ready. Exit status: 0 when done or idle, 1 when the\n"
-      "endpoint or a file it writes fails, 2 on bad usage, a bad scenario or an endpoint\n"
-      "another host serves, 3 when --strict finds an expectation unmet or the proxy failed.\n";
+      "endpoint or a file it writes fails, 2 on bad usage, a bad or unreadable file, files\n"
+      "that would overwrite each other or an endpoint another host serves, 3 when --strict\n"
+      "finds an expectation unmet or the proxy failed.\n";
   return text;
 }
 
@@ -256,7 +233,12 @@ Result<HostOptions> parse_host_options(const std::vector<std::string>& args) {
     }
     if (given[i] && OPTIONS[i].role == Role::AnswerSource) ++sources;
   }
-  if (sources > 1) return Failure{"choose at most one of " + answer_source_names(", ", ", ")};
+  // Spy mode: stubs answer what they match, the proxy's target the rest.
+  if (options.scenario_file && options.proxy_target) --sources;
+  if (sources > 1) {
+    return Failure{"choose at most one of " + answer_source_names(", ", ", ") +
+                   " (--scenario may go with --proxy)"};
+  }
   if (options.strict && !options.scenario_file && !options.proxy_target) {
     return Failure{"--strict needs --scenario or --proxy"};
   }

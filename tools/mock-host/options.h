@@ -8,21 +8,10 @@
 #include <string_view>
 #include <vector>
 
+#include "faults.h"
 #include "result.h"
 
 namespace vtm::mock {
-
-// How one answer goes wrong, or how long it waits; set for the whole host by options, or for one
-// stub by its scenario.
-struct Faults {
-  std::optional<std::uint32_t> prefix;
-  std::optional<std::uint64_t> short_bytes;
-  bool close_without_answer = false;
-  bool no_read = false;
-  bool hang = false;  // read the request, then hold the connection unanswered until the host stops
-  std::string extra;
-  std::uint64_t delay_ms = 0;
-};
 
 struct HostOptions {
   bool help = false;

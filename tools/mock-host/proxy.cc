@@ -1,10 +1,12 @@
 #include "proxy.h"
 
+#include "base64.h"
 #include "bridge/frames.h"
 #include "json/parse.h"
 #include "json/write.h"
 #include "listener.h"
 #include "session.h"
+#include "text/utf8.h"
 
 namespace vtm::mock {
 
@@ -42,13 +44,10 @@ Result<Relayed> Proxy::forward(std::string_view frame) const {
   return relayed;
 }
 
+void Proxy::begin_capture() { capture_.append(CAPTURE_HEAD); }
+
 void Proxy::capture(const Request& request, const Relayed& answer) {
-  if (!capture_.enabled()) return;
-  std::lock_guard lock(mutex_);
-  stubs_.push_back(captured_stub(request, answer.payload));
-  JsonObject scenario;
-  scenario.insert("stubs", stubs_);
-  capture_.replace(to_indented_text(scenario) + "\n");
+  capture_.append(to_compact_text(captured_stub(request, answer.payload)) + "\n");
 }
 
 JsonValue captured_stub(const Request& request, const std::optional<std::string>& payload) {
@@ -59,7 +58,12 @@ JsonValue captured_stub(const Request& request, const std::optional<std::string>
   stub.insert("match", std::move(match));
   stub.insert("times", JsonValue::from_u64(1));
   if (payload) {
-    stub.insert("raw", *payload);
+    // JSON text holds only UTF-8; other bytes go as base64, so the replay is byte for byte.
+    if (is_valid_utf8(*payload)) {
+      stub.insert("raw", *payload);
+    } else {
+      stub.insert("rawBase64", to_base64(*payload));
+    }
   } else {
     JsonObject fault;
     fault.insert("close", true);

@@ -1,7 +1,6 @@
 #pragma once
 // The proxy: each request frame goes unchanged to another host, its answer frame comes back
 // unchanged, and each exchange can be kept as a stub of a scenario that replays it.
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,7 +29,10 @@ class Proxy {
   // Sends one whole request frame and reads the one answer frame and whatever follows it until
   // the target closes; a failure when the target cannot be reached or takes nothing.
   Result<Relayed> forward(std::string_view frame) const;
-  // Adds an exchange to the capture and rewrites the file, so that it is whole at every moment.
+  // The capture is a scenario in the line form: CAPTURE_HEAD first, then one stub per line,
+  // each appended whole as its exchange ends. Cut anywhere, it loads with every exchange whose
+  // line was finished, and appending costs the same however long the session ran.
+  void begin_capture();
   void capture(const Request& request, const Relayed& answer);
 
   const std::string& target() const { return target_; }
@@ -39,12 +41,12 @@ class Proxy {
   std::string target_;
   int timeout_ms_;
   OutputFile& capture_;
-  std::mutex mutex_;
-  JsonArray stubs_;
 };
 
+inline constexpr std::string_view CAPTURE_HEAD = "{\"stubs\":[]}\n";
+
 // A captured exchange as a stub: the exact command and arguments, once, with the exact bytes.
-// An answer that was not one whole frame is kept as a close.
+// An answer that was not one whole frame is kept as a close; one that is not UTF-8 as base64.
 JsonValue captured_stub(const Request& request, const std::optional<std::string>& payload);
 
 }  // namespace vtm::mock

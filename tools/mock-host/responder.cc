@@ -1,13 +1,11 @@
 #include "responder.h"
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <utility>
 
 #include "default_responses.h"
 #include "json/parse.h"
 #include "json/write.h"
+#include "script_file.h"
 
 namespace vtm::mock {
 namespace {
@@ -96,16 +94,6 @@ std::string builtin_answer(const Request& request) {
   return success_payload(request.request_id, std::move(*data));
 }
 
-Result<std::string> read_file(const std::string& path, std::string_view option) {
-  // The path is UTF-8 on every platform; a u8 path keeps it so where the native one is not.
-  const std::filesystem::path native(std::u8string(path.begin(), path.end()));
-  std::ifstream in(native, std::ios::binary);
-  if (!in) return Failure{std::string(option) + ": cannot open " + path};
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return Failure{std::string(option) + ": cannot read " + path};
-  return bytes;
-}
-
 Responder Responder::builtin() { return Responder(Mode::Builtin); }
 
 Responder Responder::echo() { return Responder(Mode::Echo); }
@@ -116,11 +104,16 @@ Responder Responder::fixed(std::string payload) {
   return responder;
 }
 
-Result<Responder> Responder::from_responses_text(std::string_view text) {
-  auto parsed = parse_json(text);
-  if (!parsed) return Failure{"--responses: " + parsed.error()};
+Result<Responder> Responder::from_responses_text(std::string_view text, std::string_view name) {
+  auto parsed = parse_script_json(text, name);
+  if (!parsed) return std::move(parsed).take_failure();
   if (parsed.value().kind() != JsonValue::Kind::Object) {
-    return Failure{"--responses: the file must hold one JSON object"};
+    return Failure{std::string(name) + ": the file must hold one JSON object"};
+  }
+  for (const auto& member : parsed.value().as_object().members()) {
+    if (Status known = known_command(member.first); !known) {
+      return Failure{std::string(name) + ": " + known.error()};
+    }
   }
   Responder responder(Mode::Responses);
   responder.responses_ = std::move(parsed.value().as_object());
@@ -132,14 +125,14 @@ Result<Responder> Responder::from_options(const HostOptions& options) {
   if (options.raw_text) return fixed(*options.raw_text);
   if (options.payload_bytes) return fixed(payload_of_size(*options.payload_bytes));
   if (options.raw_file) {
-    auto bytes = read_file(*options.raw_file, "--raw-file");
+    auto bytes = read_script_file(*options.raw_file, "--raw-file", MAX_RAW_FILE_BYTES);
     if (!bytes) return std::move(bytes).take_failure();
     return fixed(std::move(bytes).value());
   }
   if (options.responses_file) {
-    auto text = read_file(*options.responses_file, "--responses");
+    auto text = read_script_file(*options.responses_file, "--responses", MAX_SCRIPT_FILE_BYTES);
     if (!text) return std::move(text).take_failure();
-    return from_responses_text(text.value());
+    return from_responses_text(text.value(), "--responses: " + *options.responses_file);
   }
   return builtin();
 }

@@ -31,9 +31,6 @@ std::string failure_payload(JsonValue request_id, std::string_view code, std::st
 // The built-in answer to a request.
 std::string builtin_answer(const Request& request);
 
-// A whole file named by an option; a failure names the option and the file.
-Result<std::string> read_file(const std::string& path, std::string_view option);
-
 class Responder {
  public:
   // The built-in answer for every command word.
@@ -42,8 +39,9 @@ class Responder {
   static Responder echo();
   // The same bytes for every request, whatever it holds.
   static Responder fixed(std::string payload);
-  // A JSON object mapping command words to whole responses; other words get the built-in answer.
-  static Result<Responder> from_responses_text(std::string_view text);
+  // A JSON object mapping command words to whole responses.
+  // Other words get the built-in answer; `name` starts every message.
+  static Result<Responder> from_responses_text(std::string_view text, std::string_view name);
   // Reads the files the options name.
   static Result<Responder> from_options(const HostOptions& options);
 

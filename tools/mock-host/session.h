@@ -1,7 +1,7 @@
 #pragma once
-// One connection from accept to close: read the request frame, record it, choose the answer
-// (a stub, the proxy's target, or the host's own), describe it for the journal, and send it
-// with its faults.
+// One connection from accept to close: read the request frame, record it, decide (a plain plan:
+// the stub, the answer, the faults, the state move), then act on the plan (relay, wait, send,
+// journal, close).
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -69,6 +69,9 @@ struct HostContext {
   // answer can rely on the record being complete.
   std::function<void(std::string_view)> record = [](std::string_view) {};
   std::function<void(std::uint64_t)> sleep_ms = [](std::uint64_t) {};
+  // Milliseconds since 1970 (UTC), and on a clock that never goes back, for the journal.
+  std::function<std::uint64_t()> wall_clock_ms = [] { return std::uint64_t{0}; };
+  std::function<std::uint64_t()> steady_clock_ms = [] { return std::uint64_t{0}; };
   // Takes each connection's journal entry, when the host keeps a journal.
   std::function<void(const JsonValue&)> journal = nullptr;
   // A held connection calls this once its request is in: from then on it counts as finished,
@@ -85,8 +88,20 @@ struct SessionOutcome {
   // The caller closed without sending a byte (as a check that a host is there does): such a
   // connection is not counted, recorded or journaled.
   bool silent = false;
-  bool target_failed = false;  // the proxy's target did not give one whole answer frame
+  bool target_failed = false;    // the proxy's target did not give one whole answer frame
+  std::uint64_t bytes_sent = 0;  // what the connection took of the answer
+  // What reached the socket: "answer" only when all of it did, else "partial" or "nothing".
+  std::string_view sent = "nothing";
 };
+
+// When a connection was accepted (UTC, RFC 3339 with milliseconds) and how long it took.
+struct Timing {
+  std::string accepted;
+  std::uint64_t duration_ms = 0;
+};
+
+// "2026-12-08T13:10:03.042Z"
+std::string rfc3339_utc_milliseconds(std::uint64_t unix_ms);
 
 SessionOutcome serve_connection(Connection& connection, std::uint64_t number,
                                 const HostContext& host);
