@@ -125,8 +125,10 @@ Result<Match> read_match(std::string_view name, const Path& path, const JsonValu
 Status read_fault(std::string_view name, const Path& path, const JsonValue& value, Faults& faults) {
   if (value.kind() != JsonValue::Kind::Object) return refused(name, path, "must be an object");
   for (const auto& [member, given] : value.as_object().members()) {
+    // A structured binding cannot be captured by clang 14's lambdas: named once more.
+    const std::string_view wanted = member;
     const auto* entry = std::find_if(FAULTS.begin(), FAULTS.end(),
-                                     [&](const FaultEntry& f) { return f.member == member; });
+                                     [&](const FaultEntry& f) { return f.member == wanted; });
     if (entry == FAULTS.end()) {
       return refused(name, path, "unknown member " + to_compact_text(JsonValue(member)));
     }
