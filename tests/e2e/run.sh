@@ -48,15 +48,18 @@ start_host() {
   # exec: HOST_PID is the host itself, so that a signal reaches it.
   (exec ${RUNNER:+"$RUNNER"} "$HOST" --listen "$ENDPOINT" --idle-ms "${HOST_IDLE:-60000}" "$@") >"$WORK/$name.host.out" 2>"$WORK/$name.host.err" &
   HOST_PID=$!
-  # Until it says so or stops: a slow start on a busy machine is no failure (ctest's time-out
-  # still ends a host that never starts).
-  while kill -0 "$HOST_PID" 2>/dev/null; do
-    grep -q '^listening on ' "$WORK/$name.host.out" 2>/dev/null && return 0
-    sleep 0.05
-  done
-  grep -q '^listening on ' "$WORK/$name.host.out" 2>/dev/null && return 0
+  wait_listening "$name" && return 0
   fail "host did not start: $(cat "$WORK/$name.host.err" 2>/dev/null)"
   return 1
+}
+# wait_listening NAME: until the host HOST_PID says it listens (true) or stops (false). A slow
+# start on a busy machine is no failure; ctest's time-out still ends a host that never starts.
+wait_listening() {
+  while kill -0 "$HOST_PID" 2>/dev/null; do
+    grep -q '^listening on ' "$WORK/$1.host.out" 2>/dev/null && return 0
+    sleep 0.05
+  done
+  grep -q '^listening on ' "$WORK/$1.host.out" 2>/dev/null
 }
 # stop_host [now]: waits for the host to end by itself, as it does when its count is reached,
 # however long a busy machine takes; "now" stops a host whose connections never came.
@@ -64,12 +67,6 @@ stop_host() {
   [ -n "$HOST_PID" ] || return 0
   [ "${1:-}" = now ] && kill "$HOST_PID" 2>/dev/null
   wait "$HOST_PID" 2>/dev/null
-  HOST_STATUS=$?
-  HOST_PID=""
-}
-# host_done: waits for a host that must end on its own (by its count, its idle limit).
-host_done() {
-  wait "$HOST_PID"
   HOST_STATUS=$?
   HOST_PID=""
 }
@@ -603,7 +600,7 @@ if start_host overlap --scenario "$WORK/hang.json" --journal "$WORK/overlap.json
   holder=$!
   VANTELMIRE_BRIDGE_SOCKET=$ENDPOINT run_prog "$CLIENT" click >"$WORK/held.out" 2>"$WORK/held.err" &
   held=$!
-  host_done
+  stop_host
   expect_host 0 "" overlap
   wait "$held"
   [ $? = 1 ] || fail "the held caller ended with $?"
@@ -841,7 +838,7 @@ limit_case() {
     local name=limit-$passed-$failed
     run_prog "$CALLER" "$ENDPOINT" "$3" "$4" >"$WORK/caller.out" 2>&1 &
     local caller=$!
-    host_done
+    stop_host
     expect_host 0 "$(printf 'mock-host: connection 1: %s' "$(jq -r .problem "$WORK/limit.jsonl")")"$'\n' "$name"
     local problem
     problem=$(jq -r .problem "$WORK/limit.jsonl")
@@ -862,7 +859,7 @@ limit_case "a caller that sends byte by byte is cut off" "" trickle 20 "sent par
 begin "no-read answers every time, and the journal says it arrived"
 if start_host noread --no-read --raw '{"success":true}' --journal "$WORK/noread.jsonl" --count 20; then
   calls "$ENDPOINT" $(for _ in $(seq 1 20); do echo "app"; done)
-  host_done
+  stop_host
   [ "$(grep -c '^{"success":true}$' "$WORK/calls")" = 20 ] || fail "answers: $(sort "$WORK/calls" | uniq -c)"
   [ "$(jq -r .sent "$WORK/noread.jsonl" | sort | uniq -c | tr -s ' ')" = " 20 answer" ] || fail "journal: $(cat "$WORK/noread.jsonl")"
 fi
@@ -873,7 +870,7 @@ begin "idle means no connection in flight: a delayed answer does not end the hos
 echo '{"stubs": [{"match": {"command": "click"}, "times": 1, "delayMs": 6000}, {"match": {"command": "click"}}]}' >"$WORK/delayed.json"
 if HOST_IDLE=3000 start_host delayed --scenario "$WORK/delayed.json" --strict --count 2; then
   run_prog "$CALLER" "$ENDPOINT" call 2 >"$WORK/out" 2>&1
-  host_done
+  stop_host
   expect_host 0 "" delayed
   [ "$(grep -c '^0000' "$WORK/out")" = 2 ] || fail "answers: $(cat "$WORK/out")"
 fi
@@ -886,7 +883,7 @@ if start_host first --count 1; then
   expect_status 2
   expect_stderr "mock-host: cannot listen on $ENDPOINT: another host is listening there"$'\n'
   calls "$ENDPOINT" "app list"
-  host_done
+  stop_host
   expect_host 0 "" first
   grep -q '^status 0$' "$WORK/calls" || fail "call: $(cat "$WORK/calls")"
 fi
@@ -901,7 +898,7 @@ proxy_case() {
     local target=$ENDPOINT target_pid=$HOST_PID name=proxy-$passed-$failed
     if start_host "$name" --proxy "$target" --strict --timeout-ms 1000 --journal "$WORK/pj.jsonl"; then
       run_prog "$CALLER" "$ENDPOINT" call 1 >"$WORK/out" 2>&1
-      host_done
+      stop_host
       local problem
       problem=$(jq -r .problem "$WORK/pj.jsonl")
       # shellcheck disable=SC2053
@@ -933,7 +930,7 @@ if [ "$WINDOWS" = 0 ]; then
   python3 -c 'import socket,sys; s=socket.socket(socket.AF_UNIX); s.bind(sys.argv[1])' "$(endpoint_for stale)"
   if start_host stale --count 1; then
     calls "$ENDPOINT" "app list"
-    host_done
+    stop_host
     expect_host 0 "" stale
     [ -e "$ENDPOINT" ] && fail "socket left behind"
   fi
@@ -948,7 +945,7 @@ if [ "$WINDOWS" = 0 ]; then
       wait "$mine_pid"
       [ -S "$ENDPOINT" ] || fail "the other host's socket was removed"
       calls "$ENDPOINT" "app list"
-      host_done
+      stop_host
       expect_host 0 "" theirs
     fi
   fi
@@ -963,7 +960,7 @@ if [ "$WINDOWS" = 0 ]; then
       if start_host "sig$sig" --proxy "$target" --capture "$WORK/sig.json" --journal "$WORK/sig.jsonl" --count 2; then
         calls "$ENDPOINT" "app list"
         kill -s "$sig" "$HOST_PID"
-        host_done
+        stop_host
         expect_host 0 "stopped by SIG$sig"$'\n' "sig$sig"
         [ -e "$ENDPOINT" ] && fail "socket left behind"
         [ "$(jq -c '[.command, .sent]' "$WORK/sig.jsonl")" = '["app","answer"]' ] || fail "journal: $(cat "$WORK/sig.jsonl")"
@@ -984,13 +981,13 @@ if [ "$WINDOWS" = 0 ]; then
     (ulimit -n 96 && exec "$HOST" --listen "$ENDPOINT" --scenario "$WORK/hang.json" --journal "$WORK/nofile.jsonl" \
       --count 100 >"$WORK/nofile.host.out" 2>"$WORK/nofile.host.err") &
     HOST_PID=$!
-    for _ in $(seq 1 600); do grep -q '^listening on ' "$WORK/nofile.host.out" 2>/dev/null && break; sleep 0.05; done
+    wait_listening nofile || fail "host did not start: $(cat "$WORK/nofile.host.err")"
     run_prog "$CALLER" "$ENDPOINT" hold 40 >"$WORK/held40" 2>&1 &
     holder=$!
     for _ in $(seq 1 1200); do [ "$(grep -c 'closed at once' "$WORK/nofile.host.err")" = 8 ] && break; sleep 0.05; done
     for _ in $(seq 1 1200); do [ "$(wc -l <"$WORK/nofile.jsonl")" = 32 ] && break; sleep 0.05; done
     kill "$HOST_PID"
-    host_done
+    stop_host
     wait "$holder"
     [ "$HOST_STATUS" = 0 ] || fail "host status $HOST_STATUS"
     [ "$(grep -c 'closed at once: 32 open connections is all the open-file limit allows' "$WORK/nofile.host.err")" = 8 ] ||
@@ -1005,19 +1002,14 @@ if [ "$WINDOWS" = 0 ]; then
     (ulimit -s 65536 && ulimit -v 300000 && exec "$HOST" --listen "$ENDPOINT" --scenario "$WORK/hang.json" \
       --journal "$WORK/nothread.jsonl" --count 100 >"$WORK/nothread.host.out" 2>"$WORK/nothread.host.err") &
     HOST_PID=$!
-    for _ in $(seq 1 600); do
-      grep -q '^listening on ' "$WORK/nothread.host.out" 2>/dev/null && break
-      kill -0 "$HOST_PID" 2>/dev/null || break
-      sleep 0.05
-    done
-    if grep -q '^listening on ' "$WORK/nothread.host.out"; then
+    if wait_listening nothread; then
       begin "no thread for a connection: it is closed and reported, the host goes on"
       run_prog "$CALLER" "$ENDPOINT" hold 10 >"$WORK/held10" 2>&1 &
       holder=$!
       taken() { echo $(($(grep -c 'cannot start a thread' "$WORK/nothread.host.err") + $(wc -l <"$WORK/nothread.jsonl"))); }
       for _ in $(seq 1 1200); do [ "$(taken)" = 10 ] && break; sleep 0.05; done
       kill "$HOST_PID"
-      host_done
+      stop_host
       wait "$holder"
       [ "$HOST_STATUS" = 0 ] || fail "host status $HOST_STATUS"
       [ "$(taken)" = 10 ] || fail "connections held or refused: $(taken)"
