@@ -4,14 +4,12 @@
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH} AND CPACK_VTM_SOURCE_DATE_EPOCH)
   set(ENV{SOURCE_DATE_EPOCH} ${CPACK_VTM_SOURCE_DATE_EPOCH})
 endif()
-# The .deb holds the lintian overrides as well (install component deb, left out of plain installs
-# and of the other packages).
-# The .tar.gz holds LICENSE (component archive), which the .deb carries in its copyright file.
-if(CPACK_GENERATOR MATCHES "^(DEB|TGZ)$")
-  list(GET CPACK_INSTALL_CMAKE_PROJECTS 0 build_dir)
-  if(CPACK_GENERATOR STREQUAL "DEB")
-    list(APPEND CPACK_INSTALL_CMAKE_PROJECTS ${build_dir} ${CPACK_PACKAGE_NAME} deb /)
-  else()
-    list(APPEND CPACK_INSTALL_CMAKE_PROJECTS ${build_dir} ${CPACK_PACKAGE_NAME} archive /)
-  endif()
+# The .deb holds the lintian overrides as well (install component deb), the .tar.gz the LICENSE
+# that the .deb carries in its copyright file (component archive); plain installs and the other
+# packages leave both out.
+list(GET CPACK_INSTALL_CMAKE_PROJECTS 0 build_dir)
+if(CPACK_GENERATOR STREQUAL "DEB")
+  list(APPEND CPACK_INSTALL_CMAKE_PROJECTS ${build_dir} ${CPACK_PACKAGE_NAME} deb /)
+elseif(CPACK_GENERATOR STREQUAL "TGZ")
+  list(APPEND CPACK_INSTALL_CMAKE_PROJECTS ${build_dir} ${CPACK_PACKAGE_NAME} archive /)
 endif()
