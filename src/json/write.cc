@@ -75,10 +75,10 @@ struct StringSink {
 };
 
 // Output through a fixed buffer that goes to a TextOutput each time it fills, so the written
-// form never exists whole. Every write first makes room for its bytes within the capacity
-// (limit); blocks copied from a position within it overhang into the OUTPUT_SLACK bytes past
-// it. Text at least borrow_min bytes long is not copied: it goes out straight from where it
-// lies, after what the buffer holds, in the same write.
+// form never exists whole. Every write tests once whether its bytes fit within the capacity
+// (limit); blocks copied from a position within it overhang into the OUTPUT_SLACK bytes past it.
+// A write that does not fit takes the slow road: the buffer goes out, and a text at least
+// borrow_min bytes long is not copied but goes out straight from where it lies, in the same write.
 struct StreamSink {
   char* const begin;
   char* o;
@@ -87,16 +87,24 @@ struct StreamSink {
   const char* readable_end;  // of the document's text, for copies that read a whole block
   TextOutput& output;
 
-  void flush(std::string_view also = {}) {
+  // Out of line and cold, so that the writes stay a compare and a copy, inlined in the walk.
+  [[gnu::noinline, gnu::cold]] void flush(std::string_view also = {}) {
     const std::string_view pieces[2] = {{begin, static_cast<std::size_t>(o - begin)}, also};
     const std::size_t first = pieces[0].empty() ? 1 : 0;
     const std::size_t count = also.empty() ? 1 - first : 2 - first;
     if (count != 0) output.write(std::span(pieces + first, count));
     o = begin;
   }
+  [[gnu::noinline, gnu::cold]] void put_slow(const char* p, std::size_t n) {
+    if (n >= borrow_min) return flush({p, n});
+    flush();
+    std::memcpy(o, p, n);
+    o += n;
+  }
+  bool fits(std::size_t n) const { return n <= static_cast<std::size_t>(limit - o); }
   // n is at most the capacity.
   void make_room(std::size_t n) {
-    if (n > static_cast<std::size_t>(limit - o)) [[unlikely]]
+    if (!fits(n)) [[unlikely]]
       flush();
   }
   void put(char c) {
@@ -104,9 +112,8 @@ struct StreamSink {
     *o++ = c;
   }
   void put(const char* p, std::size_t n) {
-    if (n >= borrow_min) [[unlikely]]
-      return flush({p, n});
-    make_room(n);
+    if (!fits(n)) [[unlikely]]
+      return put_slow(p, n);
     std::memcpy(o, p, n);
     o += n;
   }
@@ -114,9 +121,8 @@ struct StreamSink {
   // one 16- or 32-byte block where the text has that many bytes to read; the slack takes the
   // overhang.
   void put_text(const char* p, std::size_t n) {
-    if (n >= borrow_min) [[unlikely]]
-      return flush({p, n});
-    make_room(n);
+    if (!fits(n)) [[unlikely]]
+      return put_slow(p, n);
     if (n <= 16 && readable_end - p >= 16) {
       std::memcpy(o, p, 16);
     } else if (n <= 32 && readable_end - p >= 32) {
