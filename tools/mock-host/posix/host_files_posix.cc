@@ -6,23 +6,10 @@
 
 #include "host_files.h"
 #include "platform/platform.h"
+#include "posix/file_descriptor.h"
 
 namespace vtm::mock {
 namespace {
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 Failure os_failure() { return Failure{platform::platform_error_text(errno)}; }
 
@@ -49,13 +36,13 @@ class FileOutput final : public OutputStream {
   }
 
  private:
-  Descriptor fd_;
+  FileDescriptor fd_;
 };
 
 }  // namespace
 
 Result<std::string> read_whole_file(const std::string& path, std::uint64_t max_bytes) {
-  Descriptor fd(open_retrying(path.c_str(), O_RDONLY));
+  FileDescriptor fd(open_retrying(path.c_str(), O_RDONLY));
   if (fd.get() < 0) return os_failure();
   std::string bytes;
   constexpr std::size_t STEP = 1 << 16;

@@ -14,31 +14,10 @@
 
 #include "listener.h"
 #include "platform/platform.h"
+#include "posix/file_descriptor.h"
 
 namespace vtm::mock {
 namespace {
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-  FileDescriptor(FileDescriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
-    if (this != &other) {
-      reset();
-      fd_ = std::exchange(other.fd_, -1);
-    }
-    return *this;
-  }
-  ~FileDescriptor() { reset(); }
-  int get() const { return fd_; }
-  void reset() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-
- private:
-  int fd_;
-};
 
 // Waits until fd is ready for events: true when ready, false on time-out, a failure otherwise.
 Result<bool> wait_ready(int fd, short events, int timeout_ms) {

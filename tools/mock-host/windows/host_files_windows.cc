@@ -7,24 +7,10 @@
 #include "host_files.h"
 #include "platform/platform.h"
 #include "platform/portable/utf16.h"
+#include "windows/handle.h"
 
 namespace vtm::mock {
 namespace {
-
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  ~FileHandle() {
-    if (valid()) CloseHandle(handle_);
-  }
-  HANDLE get() const { return handle_; }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-
- private:
-  HANDLE handle_;
-};
 
 Failure os_failure() {
   return Failure{platform::platform_error_text(static_cast<int>(GetLastError()))};
@@ -60,9 +46,8 @@ std::optional<std::pair<DWORD, std::uint64_t>> identity(const std::string& path)
   const std::optional<std::wstring> name = wide_path(path);
   if (!name || is_pipe_name(path)) return std::nullopt;
   // Backup semantics lets a directory be opened too; no access right is asked for.
-  FileHandle file(CreateFileW(name->c_str(), 0,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  Handle file(CreateFileW(name->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   BY_HANDLE_FILE_INFORMATION info{};
   if (!file.valid() || !GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
   return std::pair{info.dwVolumeSerialNumber,
@@ -83,7 +68,7 @@ class FileOutput final : public OutputStream {
   }
 
  private:
-  FileHandle file_;
+  Handle file_;
 };
 
 }  // namespace
@@ -91,8 +76,8 @@ class FileOutput final : public OutputStream {
 Result<std::string> read_whole_file(const std::string& path, std::uint64_t max_bytes) {
   const std::optional<std::wstring> name = wide_path(path);
   if (!name) return bad_name();
-  FileHandle file(CreateFileW(name->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  Handle file(CreateFileW(name->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.valid()) return os_failure();
   std::string bytes;
   constexpr DWORD STEP = 1 << 16;

@@ -14,6 +14,7 @@
 #include "listener.h"
 #include "platform/platform.h"
 #include "platform/portable/utf16.h"
+#include "windows/handle.h"
 
 namespace vtm::mock {
 namespace {
@@ -53,29 +54,6 @@ BOOL WINAPI request_stop(DWORD event) {
 std::string platform_error_text(DWORD code) {
   return platform::platform_error_text(static_cast<int>(code));
 }
-
-class Handle {
- public:
-  explicit Handle(HANDLE handle = nullptr) : handle_(handle) {}
-  Handle(Handle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-  Handle& operator=(Handle&& other) noexcept {
-    if (this != &other) {
-      reset();
-      handle_ = std::exchange(other.handle_, nullptr);
-    }
-    return *this;
-  }
-  ~Handle() { reset(); }
-  HANDLE get() const { return handle_; }
-  bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-  void reset() {
-    if (valid()) CloseHandle(handle_);
-    handle_ = nullptr;
-  }
-
- private:
-  HANDLE handle_;
-};
 
 // One overlapped operation with its own event.
 class Overlapped {
