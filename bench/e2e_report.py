@@ -12,6 +12,8 @@ from collections import defaultdict
 
 # Which client run each command's output and time are compared with.
 COMPACT = {"client --json", "baseline --json", "stock compact", "jq -S -c ."}
+# The parse-only mark: it prints nothing, so its output is not compared.
+PEER = "simdjson parse"
 MIB = 1 << 20
 HEADER = (f"{'command':<16}{'runs':>5}{'median ms':>11}{'spread':>8}{'cpu ms':>10}   "
           f"{'x floor [range]':<20}{'x client [range]':<20}{'peak RSS MiB':>12}{'RSS/payload':>12}")
@@ -33,6 +35,18 @@ def ratio_text(times, other):
 
 def median_rss(times):
     return statistics.median(run[2] for run in times.values()) * 1024
+
+
+def over_peer(runs, label):
+    """The label's time over the peer's, per round: (median, min, max), or None."""
+    if PEER not in runs or label not in runs:
+        return None
+    ratios = [runs[label][r][0] / runs[PEER][r][0] for r in runs[label] if r in runs[PEER]]
+    return statistics.median(ratios), min(ratios), max(ratios)
+
+
+def peer_text(ratio):
+    return f"{ratio[0]:.2f} [{ratio[1]:.2f}-{ratio[2]:.2f}]" if ratio else "-"
 
 
 def print_payload(name, size, values, runs, outputs):
@@ -60,11 +74,16 @@ def print_payload(name, size, values, runs, outputs):
         notes.append("the floor's output is not the payload")
     for label in runs:
         reference = client_for(label)
-        if label in outputs and label not in ("floor", reference):
+        if label in outputs and label not in ("floor", reference, PEER):
             if outputs[label] != outputs.get(reference):
                 notes.append(f"'{label}' output differs from '{reference}'")
     print("  outputs: " + ("; ".join(notes) if notes else
                            "every command checked wrote the same bytes as the client in its style"))
+    if PEER in runs:
+        print("  over the parse-only peer: " + ", ".join(
+            f"{label} {peer_text(over_peer(runs, label))}"
+            for label in ("client", "client --json", "baseline", "baseline --json")
+            if label in runs))
 
 
 def main(path):
@@ -84,6 +103,14 @@ def main(path):
     for name, (size, values) in payloads.items():
         print_payload(name, size, values, runs[name], checks[name])
     print(LEGEND)
+    if any(PEER in runs[name] for name in payloads):
+        labels = [label for label in ("client", "client --json", "baseline", "baseline --json")
+                  if any(label in runs[name] for name in payloads)]
+        print("\nOver the parse-only peer (median of the per-round ratios [range]):")
+        print(f"{'payload':<24}" + "".join(f"{label:>24}" for label in labels))
+        for name in payloads:
+            print(f"{name:<24}" + "".join(
+                f"{peer_text(over_peer(runs[name], label)):>24}" for label in labels))
 
 
 if __name__ == "__main__":
