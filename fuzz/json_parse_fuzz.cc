@@ -7,10 +7,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <string_view>
 
+#include "json/float_reference.h"
 #include "json/json_value.h"
 #include "json/number.h"
 #include "json/parse.h"
@@ -146,6 +148,32 @@ bool has_huge_float(const vtm::JsonValue& v) {
   }
 }
 
+// The writer's float text against the text laid out from std::to_chars's digits.
+void check_float_text(double d) {
+  char text[vtm::json_detail::FLOAT_TEXT_ROOM];
+  const char* const end = vtm::json_detail::write_float_text(text, d);
+  if (std::string_view(text, static_cast<std::size_t>(end - text)) !=
+      vtm::testing::to_chars_float_text(d)) {
+    fail();
+  }
+}
+
+void check_float_texts(const vtm::JsonValue& v) {
+  using Kind = vtm::JsonValue::Kind;
+  switch (v.kind()) {
+    case Kind::Float:
+      return check_float_text(v.as_double());
+    case Kind::Array:
+      for (const auto& e : v.as_array()) check_float_texts(e);
+      return;
+    case Kind::Object:
+      for (const auto& m : v.as_object().members()) check_float_texts(m.second);
+      return;
+    default:
+      return;
+  }
+}
+
 }  // namespace
 
 // The quick number road must agree with the full recipe on everything it accepts.
@@ -167,12 +195,19 @@ void check_number_roads(std::string_view input) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   check_number_roads(input);
+  // Any eight bytes are a double too: every bit pattern, not only those a number reads to.
+  if (size >= sizeof(double)) {
+    double d;
+    std::memcpy(&d, data, sizeof d);
+    check_float_text(d);
+  }
   const vtm::Result<vtm::JsonValue> parsed = vtm::parse_json(input);
   if (!parsed.ok()) {
     check_failure(input, parsed.error());
     return 0;
   }
   const vtm::JsonValue& value = parsed.value();
+  check_float_texts(value);
   const std::string compact = vtm::to_compact_text(value);
   const std::string indented = vtm::to_indented_text(value);
   // The borrowed document writes the same bytes as the tree.

@@ -28,6 +28,10 @@ inline constexpr std::size_t FLOAT_TEXT_MAX = 24;
 // float is written into this much room.
 inline constexpr std::size_t OUTPUT_SLACK = 64;
 inline constexpr std::size_t FLOAT_TEXT_ROOM = OUTPUT_SLACK;
-static_assert(FLOAT_TEXT_MAX + 32 <= FLOAT_TEXT_ROOM, "float layout copies 32-byte blocks");
+// The float layout writes and reads blocks of at most this many bytes, each starting inside the
+// float's text.
+inline constexpr std::size_t FLOAT_LAYOUT_BLOCK = 16;
+static_assert(FLOAT_TEXT_MAX + FLOAT_LAYOUT_BLOCK <= FLOAT_TEXT_ROOM,
+              "the float layout's blocks stay within a float's room");
 
 }  // namespace vtm::json_detail

@@ -1,18 +1,20 @@
 // Number text both ways. In reading order:
 //   tables        the powers of ten the fixed recipe multiplies by
 //   the full road scan_float and scan_number_exactly: every number by the fixed recipe
-//   layout        digits and a decimal exponent laid out as fixed or exponent text
+//   layout        a significand and a decimal exponent written as fixed or exponent text
 //   conversion    f64_from_parts (digits to double), write_float_text (double to shortest
-//                 text), write_short_float_text (a short float's own digits to text)
+//                 digits, by dragonbox, to text), write_short_float_text (a short float's own
+//                 digits to text)
 // The quick road (scan_number) is inline in number.h: it runs for every number in a document.
 #include "json/number.h"
 
 #include <algorithm>
 #include <bit>
-#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
+
+#include <dragonbox/dragonbox.h>
 
 namespace vtm::json_detail {
 
@@ -151,67 +153,122 @@ constexpr char LEADING_ZEROS[] = "0.00000";
 constexpr char TRAILING_ZEROS[] = "0000000000000000";
 static_assert(1 - FIXED_MIN_EXPONENT < static_cast<int>(sizeof LEADING_ZEROS));
 static_assert(FIXED_MAX_EXPONENT < static_cast<int>(sizeof TRAILING_ZEROS));
-
-// Digits d[0..k) with decimal exponent e (value d.ddd x 10^e) in the fixed layout for
-// exponents FIXED_MIN_EXPONENT..FIXED_MAX_EXPONENT and the exponent layout otherwise. digits
-// holds 32 readable bytes and out FLOAT_TEXT_ROOM bytes of room: copies move whole blocks and
-// the end pointer trims them.
-char* layout_float(char* o, const char* digits, int k, int e, bool negative) {
-  const auto copy32 = [](char* to, const char* from) { std::memcpy(to, from, 32); };
-  *o = '-';
-  o += negative ? 1 : 0;
-  if (e >= FIXED_MIN_EXPONENT && e <= FIXED_MAX_EXPONENT) {
-    if (e < 0) {
-      std::memcpy(o, LEADING_ZEROS, sizeof LEADING_ZEROS);
-      o += 1 - e;
-      copy32(o, digits);
-      return o + k;
-    }
-    if (e < k - 1) {
-      copy32(o, digits);
-      o += e + 1;
-      copy32(o + 1, digits + e + 1);
-      *o = '.';
-      return o + 1 + (k - e - 1);
-    }
-    copy32(o, digits);
-    o += k;
-    std::memcpy(o, TRAILING_ZEROS, sizeof TRAILING_ZEROS - 1);
-    o += e - k + 1;
-    std::memcpy(o, ".0", 2);
-    return o + 2;
-  }
-  o[0] = digits[0];
-  o[1] = '.';
-  copy32(o + 2, digits + 1);
-  o += k > 1 ? k + 1 : 1;
-  *o++ = 'e';
-  *o++ = e < 0 ? '-' : '+';
-  return std::to_chars(o, o + 4, e < 0 ? -e : e).ptr;
-}
+// Shortest digits of a binary64 value: at most 17.
+constexpr int FLOAT_DIGITS_MAX = 17;
+constexpr std::size_t LAYOUT_BLOCK = FLOAT_LAYOUT_BLOCK;
+static_assert(sizeof TRAILING_ZEROS == LAYOUT_BLOCK + 1 && sizeof LEADING_ZEROS <= LAYOUT_BLOCK);
+// The fraction moves up one place as one block: it has at most FLOAT_DIGITS_MAX - 1 digits.
+static_assert(FLOAT_DIGITS_MAX - 1 <= static_cast<int>(LAYOUT_BLOCK));
 
 constexpr char DIGIT_PAIRS[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// The decimal digits of v (below 10^16) at the start of out; returns their count.
-int put_digits(char* out, std::uint64_t v) {
-  int k = 1;
-  for (std::uint64_t p = 10; k < 16 && v >= p; p *= 10) ++k;
+constexpr std::uint64_t POW10_U64[20] = {1,
+                                         10,
+                                         100,
+                                         1'000,
+                                         10'000,
+                                         100'000,
+                                         1'000'000,
+                                         10'000'000,
+                                         100'000'000,
+                                         1'000'000'000,
+                                         10'000'000'000,
+                                         100'000'000'000,
+                                         1'000'000'000'000,
+                                         10'000'000'000'000,
+                                         100'000'000'000'000,
+                                         1'000'000'000'000'000,
+                                         10'000'000'000'000'000,
+                                         100'000'000'000'000'000,
+                                         1'000'000'000'000'000'000,
+                                         10'000'000'000'000'000'000u};
+
+// The number of decimal digits of v > 0: bit_width(v) x log10(2), rounded down, is that count
+// or one less.
+int decimal_length(std::uint64_t v) {
+  const int guess = (std::bit_width(v) * 1233) >> 12;
+  return guess + (v >= POW10_U64[guess] ? 1 : 0);
+}
+
+void put_pair(char* o, std::uint32_t pair) { std::memcpy(o, DIGIT_PAIRS + 2 * pair, 2); }
+
+// The k digits of v (v < 10^k, k <= FLOAT_DIGITS_MAX) at out[0..k), two at a time from a table.
+// The low eight digits of a long significand are split off first, so that two short chains of
+// 32-bit divisions run side by side instead of one long one.
+void write_digits(char* out, std::uint64_t v, int k) {
   char* o = out + k;
-  while (v >= 100) {
-    o -= 2;
-    std::memcpy(o, DIGIT_PAIRS + 2 * (v % 100), 2);
-    v /= 100;
+  if (k > 9) {
+    const std::uint64_t high = v / 100'000'000;
+    const auto low = static_cast<std::uint32_t>(v - high * 100'000'000);
+    const std::uint32_t a = low / 10'000;
+    const std::uint32_t b = low % 10'000;
+    put_pair(o - 8, a / 100);
+    put_pair(o - 6, a % 100);
+    put_pair(o - 4, b / 100);
+    put_pair(o - 2, b % 100);
+    o -= 8;
+    k -= 8;
+    v = high;
   }
-  if (v >= 10) {
+  // At most nine digits are left: they fit in 32 bits.
+  auto w = static_cast<std::uint32_t>(v);
+  for (; k >= 2; k -= 2) {
     o -= 2;
-    std::memcpy(o, DIGIT_PAIRS + 2 * v, 2);
-  } else {
-    *--o = static_cast<char>('0' + v);
+    put_pair(o, w % 100);
+    w /= 100;
   }
-  return k;
+  if (k != 0) *--o = static_cast<char>('0' + w);
+}
+
+// significand x 10^exponent (significand nonzero, without trailing zeros, at most
+// FLOAT_DIGITS_MAX digits d1..dk) in the fixed layout when d1's decimal exponent e is within
+// FIXED_MIN_EXPONENT..FIXED_MAX_EXPONENT, in the exponent layout otherwise. The digits are
+// written straight into place; out has FLOAT_TEXT_ROOM bytes of room.
+char* layout_decimal(char* o, std::uint64_t significand, int exponent, bool negative) {
+  const int k = decimal_length(significand);
+  const int e = k - 1 + exponent;
+  *o = '-';
+  o += negative ? 1 : 0;
+  if (e >= FIXED_MIN_EXPONENT && e <= FIXED_MAX_EXPONENT) {
+    if (e < 0) {
+      std::memcpy(o, LEADING_ZEROS, sizeof LEADING_ZEROS);
+      o += 1 - e;
+      write_digits(o, significand, k);
+      return o + k;
+    }
+    write_digits(o, significand, k);
+    if (e < k - 1) {
+      // The fraction moves up one place to make room for the point.
+      char fraction[LAYOUT_BLOCK];
+      std::memcpy(fraction, o + e + 1, LAYOUT_BLOCK);
+      std::memcpy(o + e + 2, fraction, LAYOUT_BLOCK);
+      o[e + 1] = '.';
+      return o + k + 1;
+    }
+    o += k;
+    std::memcpy(o, TRAILING_ZEROS, LAYOUT_BLOCK);
+    o += e - k + 1;
+    std::memcpy(o, ".0", 2);
+    return o + 2;
+  }
+  // d1 is written one place early, over where the point goes.
+  write_digits(o + 1, significand, k);
+  o[0] = o[1];
+  o[1] = '.';
+  o += k > 1 ? k + 1 : 1;
+  *o++ = 'e';
+  *o++ = e < 0 ? '-' : '+';
+  const auto magnitude = static_cast<std::uint32_t>(e < 0 ? -e : e);
+  if (magnitude < 10) {
+    *o = static_cast<char>('0' + magnitude);
+    return o + 1;
+  }
+  if (magnitude >= 100) *o++ = static_cast<char>('0' + magnitude / 100);
+  put_pair(o, magnitude % 100);
+  return o + 2;
 }
 
 }  // namespace
@@ -300,24 +357,14 @@ char* write_float_text(char* out, double value) {
     std::memcpy(out, "0.0", 3);
     return out + 3;
   }
-  // Shortest round-trip digits (nearest on ties) as [-]d[.ddd]e(+|-)xx, then laid out anew.
-  char sci[40];
-  const char* const sci_end =
-      std::to_chars(sci, sci + sizeof sci, std::fabs(value), std::chars_format::scientific).ptr;
-  char digits[48] = {};
-  const char* p = sci;
-  int k = 0;
-  digits[k++] = *p++;
-  if (*p == '.') {
-    ++p;
-    while (*p != 'e') digits[k++] = *p++;
-  }
-  ++p;  // 'e'
-  const bool negative_exponent = *p == '-';
-  ++p;
-  int e = 0;
-  while (p < sci_end) e = e * 10 + (*p++ - '0');
-  return layout_float(out, digits, k, negative_exponent ? -e : e, std::signbit(value));
+  // The shortest digits that read back as the value; of two equally short candidates equally
+  // near, the even one. The policies are the written rule: others pick differently on ties.
+  namespace policy = jkj::dragonbox::policy;
+  const auto decimal =
+      jkj::dragonbox::to_decimal(value, policy::sign::return_sign, policy::trailing_zero::remove,
+                                 policy::decimal_to_binary_rounding::nearest_to_even,
+                                 policy::binary_to_decimal_rounding::to_even, policy::cache::full);
+  return layout_decimal(out, decimal.significand, decimal.exponent, decimal.is_negative);
 }
 
 char* write_short_float_text(char* out, std::uint64_t significand, std::int32_t exponent,
@@ -326,9 +373,7 @@ char* write_short_float_text(char* out, std::uint64_t significand, std::int32_t 
     significand /= 10;
     ++exponent;
   }
-  char digits[48] = {};
-  const int k = put_digits(digits, significand);
-  return layout_float(out, digits, k, k - 1 + exponent, negative);
+  return layout_decimal(out, significand, exponent, negative);
 }
 
 }  // namespace vtm::json_detail

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "json/float_reference.h"
+
 #include <bit>
 #include <cfloat>
 #include <cmath>
@@ -159,45 +161,31 @@ TEST(WriteTest, FloatText) {
       {1e22, "1e+22"},
       {1e23, "1e+23"},
       {5e-5, "0.00005"},
+      // Both ends of every layout, with the longest digits each can take.
+      {-0.000012345678901234568, "-0.000012345678901234568"},
+      {-1.2345678901234567e-6, "-1.2345678901234567e-6"},
+      {1.2345678901234568e16, "1.2345678901234568e+16"},
+      {123.0, "123.0"},
+      {1.5, "1.5"},
+      {-1.2345678901234567e-308, "-1.2345678901234567e-308"},
+      {1e-7, "1e-7"},
+      {1e-10, "1e-10"},
+      {1e100, "1e+100"},
+      // Subnormals: the smallest two, and the largest.
+      {9.8813129168249309e-324, "1e-323"},
+      {2.2250738585072009e-308, "2.225073858507201e-308"},
+      // Around 2^53, where integers stop being exact.
+      {9007199254740991.0, "9007199254740991.0"},
+      {9007199254740992.0, "9007199254740992.0"},
+      {9007199254740994.0, "9007199254740994.0"},
+      // Two shortest candidates equally near the value: the even one (2^50 + 0.25, 2^-25).
+      {1125899906842624.25, "1125899906842624.2"},
+      {2.98023223876953125e-8, "2.9802322387695312e-8"},
       {std::numeric_limits<double>::infinity(), "null"},
       {-std::numeric_limits<double>::infinity(), "null"},
       {std::numeric_limits<double>::quiet_NaN(), "null"},
   };
   for (const auto& [value, text] : cases) EXPECT_EQ(float_text(value), text) << text;
-}
-
-// An independent model of the float text: the shortest "%.*e" that reads back exactly, laid out.
-std::string model_float_text(double d) {
-  if (d == 0) return std::signbit(d) ? "-0.0" : "0.0";
-  char buf[64];
-  int k = 1;
-  for (; k <= 17; ++k) {
-    std::snprintf(buf, sizeof buf, "%.*e", k - 1, d);
-    if (std::strtod(buf, nullptr) == d) break;
-  }
-  std::string s = buf;
-  std::string out;
-  std::size_t i = 0;
-  if (s[0] == '-') {
-    out = "-";
-    i = 1;
-  }
-  std::string digits;
-  for (; s[i] != 'e'; ++i) {
-    if (s[i] != '.') digits.push_back(s[i]);
-  }
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
-  const int e = std::atoi(s.c_str() + i + 1);
-  const int n = static_cast<int>(digits.size());
-  if (e >= -5 && e <= 15) {
-    if (e < 0)
-      return out + std::string("0.") + std::string(static_cast<std::size_t>(-e - 1), '0') + digits;
-    if (e < n - 1) return out + digits.substr(0, e + 1) + "." + digits.substr(e + 1);
-    return out + digits + std::string(static_cast<std::size_t>(e - n + 1), '0') + ".0";
-  }
-  out += digits.substr(0, 1);
-  if (n > 1) out += "." + digits.substr(1);
-  return out + "e" + (e < 0 ? "-" : "+") + std::to_string(e < 0 ? -e : e);
 }
 
 TEST(WriteTest, FloatTextAgainstModel) {
@@ -213,11 +201,24 @@ TEST(WriteTest, FloatTextAgainstModel) {
       d = std::ldexp(static_cast<double>(state >> 11), -53 + static_cast<int>(n % 80) - 30);
     if (!std::isfinite(d)) continue;
     const std::string text = float_text(d);
-    EXPECT_EQ(text, model_float_text(d)) << std::bit_cast<std::uint64_t>(d);
+    EXPECT_EQ(text, testing::printf_float_text(d)) << std::bit_cast<std::uint64_t>(d);
     EXPECT_EQ(std::strtod(text.c_str(), nullptr), d) << text;
     ++checked;
   }
   EXPECT_GT(checked, 19000);
+}
+
+// Every power of two and both its neighbours: all binary exponents, the subnormal seam and the
+// ties between two shortest candidates that powers of two produce.
+TEST(WriteTest, FloatTextAtEveryPowerOfTwo) {
+  for (int e = -1074; e <= 1023; ++e) {
+    const double p = std::ldexp(1.0, e);
+    for (const double d : {std::nextafter(p, 0.0), p, std::nextafter(p, HUGE_VAL)}) {
+      if (d == 0 || !std::isfinite(d)) continue;
+      ASSERT_EQ(float_text(d), testing::to_chars_float_text(d)) << std::bit_cast<std::uint64_t>(d);
+      ASSERT_EQ(float_text(-d), testing::to_chars_float_text(-d));
+    }
+  }
 }
 
 TEST(WriteTest, AppendForms) {
