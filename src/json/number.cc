@@ -165,27 +165,6 @@ constexpr char DIGIT_PAIRS[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-constexpr std::uint64_t POW10_U64[20] = {1,
-                                         10,
-                                         100,
-                                         1'000,
-                                         10'000,
-                                         100'000,
-                                         1'000'000,
-                                         10'000'000,
-                                         100'000'000,
-                                         1'000'000'000,
-                                         10'000'000'000,
-                                         100'000'000'000,
-                                         1'000'000'000'000,
-                                         10'000'000'000'000,
-                                         100'000'000'000'000,
-                                         1'000'000'000'000'000,
-                                         10'000'000'000'000'000,
-                                         100'000'000'000'000'000,
-                                         1'000'000'000'000'000'000,
-                                         10'000'000'000'000'000'000u};
-
 // The number of decimal digits of v > 0: bit_width(v) x log10(2), rounded down, is that count
 // or one less.
 int decimal_length(std::uint64_t v) {
@@ -195,32 +174,44 @@ int decimal_length(std::uint64_t v) {
 
 void put_pair(char* o, std::uint32_t pair) { std::memcpy(o, DIGIT_PAIRS + 2 * pair, 2); }
 
-// The k digits of v (v < 10^k, k <= FLOAT_DIGITS_MAX) at out[0..k), two at a time from a table.
-// The low eight digits of a long significand are split off first, so that two short chains of
-// 32-bit divisions run side by side instead of one long one.
+// Eight bytes at o from one word, its lowest byte first.
+void store_eight(char* o, std::uint64_t v) {
+  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+  std::memcpy(o, &v, 8);
+}
+
+// The eight digits of v < 10^8, zeros in front, as one word of text (the first digit lowest):
+// v splits into halves of four digits, each into pairs, each pair into digits, in all lanes of
+// the word at once. Each step divides by a multiply and a shift exact for its lanes' values.
+std::uint64_t eight_digit_text(std::uint32_t v) {
+  const std::uint32_t high = v / 10'000;
+  const std::uint64_t quads = high | (static_cast<std::uint64_t>(v - high * 10'000) << 32);
+  // n / 100 = n x 5243 >> 19 for n < 10^4; the lanes are 32 bits apart and stay apart.
+  const std::uint64_t hundreds = ((quads * 5243) >> 19) & 0x0000'007F'0000'007F;
+  const std::uint64_t pairs = hundreds | ((quads - hundreds * 100) << 16);
+  // n / 10 = n x 103 >> 10 for n < 100, in lanes 16 bits apart.
+  const std::uint64_t tens = ((pairs * 103) >> 10) & 0x000F'000F'000F'000F;
+  return (tens | ((pairs - tens * 10) << 8)) + 0x3030'3030'3030'3030;
+}
+
+// The k digits of v (v < 10^k, k <= FLOAT_DIGITS_MAX) at out[0..k), eight at a time; the first
+// word loses its leading zeros by a shift, and the bytes it writes past them are written over
+// by the next word. Up to 8 - k bytes past the digits are written over too.
 void write_digits(char* out, std::uint64_t v, int k) {
-  char* o = out + k;
-  if (k > 9) {
+  static_assert(FLOAT_DIGITS_MAX <= 17, "one digit above two words");
+  if (k > 16) {
+    const std::uint64_t top = v / 10'000'000'000'000'000;
+    *out++ = static_cast<char>('0' + top);
+    v -= top * 10'000'000'000'000'000;
+    k = 16;
+  }
+  if (k > 8) {
     const std::uint64_t high = v / 100'000'000;
-    const auto low = static_cast<std::uint32_t>(v - high * 100'000'000);
-    const std::uint32_t a = low / 10'000;
-    const std::uint32_t b = low % 10'000;
-    put_pair(o - 8, a / 100);
-    put_pair(o - 6, a % 100);
-    put_pair(o - 4, b / 100);
-    put_pair(o - 2, b % 100);
-    o -= 8;
-    k -= 8;
-    v = high;
+    store_eight(out, eight_digit_text(static_cast<std::uint32_t>(high)) >> (8 * (16 - k)));
+    store_eight(out + k - 8, eight_digit_text(static_cast<std::uint32_t>(v - high * 100'000'000)));
+    return;
   }
-  // At most nine digits are left: they fit in 32 bits.
-  auto w = static_cast<std::uint32_t>(v);
-  for (; k >= 2; k -= 2) {
-    o -= 2;
-    put_pair(o, w % 100);
-    w /= 100;
-  }
-  if (k != 0) *--o = static_cast<char>('0' + w);
+  store_eight(out, eight_digit_text(static_cast<std::uint32_t>(v)) >> (8 * (8 - k)));
 }
 
 // significand x 10^exponent (significand nonzero, without trailing zeros, at most
@@ -321,6 +312,25 @@ NumberScan scan_number_exactly(const char* p, const char* end) {
   }
   scan.kind = NumberScan::Kind::Float;
   scan.value = std::bit_cast<std::uint64_t>(-static_cast<double>(significand));
+  return scan;
+}
+
+NumberScan long_float(bool negative, const char* digits, std::size_t int_digits,
+                      std::size_t fraction_digits, const char* end) {
+  // Any QUICK_DIGITS_MAX digits fit: the recipe takes them all, each fraction digit lowering the
+  // exponent by one.
+  const char* const fraction = digits + int_digits + 1;
+  const std::uint64_t significand =
+      digits_value(digits, int_digits, end) * POW10_U64[fraction_digits] +
+      digits_value(fraction, fraction_digits, end);
+  double f = 0;
+  // Dividing by at most 10^19 neither overflows nor reaches zero.
+  f64_from_parts(significand, -static_cast<std::int32_t>(fraction_digits), f);
+  NumberScan scan;
+  scan.kind = NumberScan::Kind::Float;
+  scan.negative = negative;
+  scan.value = std::bit_cast<std::uint64_t>(negative ? -f : f);
+  scan.end = fraction + fraction_digits;
   return scan;
 }
 

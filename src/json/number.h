@@ -54,6 +54,70 @@ inline bool is_digit(char c) { return static_cast<unsigned char>(c - '0') < 10; 
 // p is at "-" or a digit, p < end. Every case by the full recipe.
 NumberScan scan_number_exactly(const char* p, const char* end);
 
+// 10^0 .. 10^19: every power of ten in 64 bits.
+inline constexpr std::uint64_t POW10_U64[20] = {1,
+                                                10,
+                                                100,
+                                                1'000,
+                                                10'000,
+                                                100'000,
+                                                1'000'000,
+                                                10'000'000,
+                                                100'000'000,
+                                                1'000'000'000,
+                                                10'000'000'000,
+                                                100'000'000'000,
+                                                1'000'000'000'000,
+                                                10'000'000'000'000,
+                                                100'000'000'000'000,
+                                                1'000'000'000'000'000,
+                                                10'000'000'000'000'000,
+                                                100'000'000'000'000'000,
+                                                1'000'000'000'000'000'000,
+                                                10'000'000'000'000'000'000u};
+
+// Eight bytes from q as one word, the first byte lowest.
+inline std::uint64_t load_eight(const char* q) {
+  std::uint64_t v;
+  std::memcpy(&v, q, 8);
+  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+  return v;
+}
+
+inline constexpr std::uint64_t ASCII_ZEROS = 0x3030303030303030;
+
+// The value of eight digits, already less '0' each, the first digit in the lowest byte: pairs,
+// then quads, then the whole by multiplications instead of eight dependent steps.
+inline std::uint32_t eight_digits_value(std::uint64_t v) {
+  v = v * 10 + (v >> 8);
+  v = (((v & 0x0000'00FF'0000'00FF) * (100 + (1'000'000ull << 32))) +
+       (((v >> 16) & 0x0000'00FF'0000'00FF) * (1 + (10'000ull << 32)))) >>
+      32;
+  return static_cast<std::uint32_t>(v);
+}
+
+// The value of the n digits from q (n <= QUICK_DIGITS_MAX, so it fits), eight at a time where
+// the text has eight bytes to read.
+inline std::uint64_t digits_value(const char* q, std::size_t n, const char* const end) {
+  std::uint64_t v = 0;
+  for (; n >= 8; n -= 8, q += 8)
+    v = v * 100'000'000 + eight_digits_value(load_eight(q) - ASCII_ZEROS);
+  if (n == 0) return v;
+  if (end - q >= 8) {
+    // The digits move to the top bytes and zeros come in below them; the bytes past the digits
+    // fall off the top (a borrow from them only runs upwards).
+    return v * POW10_U64[n] + eight_digits_value((load_eight(q) - ASCII_ZEROS) << (8 * (8 - n)));
+  }
+  for (; n != 0; --n, ++q) v = v * 10 + static_cast<unsigned>(*q - '0');
+  return v;
+}
+
+// A number of at most QUICK_DIGITS_MAX digits in all, with a fraction and more significant digits
+// than a short float holds: its double by the fixed recipe, from the digits the quick road
+// measured.
+NumberScan long_float(bool negative, const char* digits, std::size_t int_digits,
+                      std::size_t fraction_digits, const char* end);
+
 // The number of digits from q on, eight bytes at a time where the text has them (a branch per
 // digit would be missed wherever number lengths vary).
 inline std::size_t digit_run(const char* q, const char* const end) {
@@ -63,12 +127,10 @@ inline std::size_t digit_run(const char* q, const char* const end) {
   if (end - q >= 2 && is_digit(q[0]) && !is_digit(q[1])) return 1;
   const char* const start = q;
   while (end - q >= 8) {
-    std::uint64_t v;
-    std::memcpy(&v, q, 8);
-    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+    const std::uint64_t v = load_eight(q);
     // Digits become 0 to 9; any other byte gets bit 7, by itself or by adding 0x76 (a carry
     // out of such a byte only reaches bytes after it).
-    const std::uint64_t x = v ^ 0x3030303030303030;
+    const std::uint64_t x = v ^ ASCII_ZEROS;
     const std::uint64_t other = ((x + 0x7676767676767676) | x) & 0x8080808080808080;
     if (other != 0) return static_cast<std::size_t>(q - start) + std::countr_zero(other) / 8;
     q += 8;
@@ -119,9 +181,10 @@ inline NumberScan scan_number(const char* p, const char* const end) {
     while (first < q && *first == '0') ++first;
     significant = static_cast<std::size_t>(q - first);
   }
-  if (significant == 0 || significant > SHORT_SIGNIFICAND_DIGITS) {
-    return scan_number_exactly(p, end);
+  if (significant > SHORT_SIGNIFICAND_DIGITS) {
+    return long_float(scan.negative, digits, int_digits, fraction_digits, end);
   }
+  if (significant == 0) return scan_number_exactly(p, end);
   scan.kind = NumberScan::Kind::ShortFloat;
   scan.exponent = -static_cast<std::int32_t>(fraction_digits);
   scan.end = q;
