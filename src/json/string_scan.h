@@ -1,7 +1,8 @@
 #pragma once
 // The bytes that end a run of plain string content, for the parser and the writers alike: the
 // quotation mark, the backslash and the control bytes 0x00 to 0x1F. Runs between them are
-// handled in bulk, sixteen bytes at a time with SSE2 (x86-64) or NEON (arm64).
+// handled in bulk, sixteen bytes at a time with SSE2 (x86-64) or NEON (arm64). So are runs of
+// white space between tokens (an indented line's start).
 #include <bit>
 #include <cstdint>
 
@@ -31,6 +32,11 @@ inline Lanes special_lanes(Lanes v) {
   return _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, backslash)),
                       _mm_cmpeq_epi8(_mm_max_epu8(v, control), control));
 }
+inline Lanes space_lanes(Lanes v) {
+  return _mm_or_si128(
+      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))),
+      _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\t'))));
+}
 inline Lanes or_lanes(Lanes a, Lanes b) { return _mm_or_si128(a, b); }
 inline Lanes no_lanes() { return _mm_setzero_si128(); }
 // From bit 7 of each lane: for special_lanes' answer, the lane mask; for bytes, the non-ASCII.
@@ -45,6 +51,10 @@ inline Lanes load16(const char* p) { return vld1q_u8(reinterpret_cast<const std:
 inline Lanes special_lanes(Lanes v) {
   return vorrq_u8(vorrq_u8(vceqq_u8(v, vdupq_n_u8('"')), vceqq_u8(v, vdupq_n_u8('\\'))),
                   vcleq_u8(v, vdupq_n_u8(0x1F)));
+}
+inline Lanes space_lanes(Lanes v) {
+  return vorrq_u8(vorrq_u8(vceqq_u8(v, vdupq_n_u8(' ')), vceqq_u8(v, vdupq_n_u8('\n'))),
+                  vorrq_u8(vceqq_u8(v, vdupq_n_u8('\r')), vceqq_u8(v, vdupq_n_u8('\t'))));
 }
 inline Lanes or_lanes(Lanes a, Lanes b) { return vorrq_u8(a, b); }
 inline Lanes no_lanes() { return vdupq_n_u8(0); }
@@ -96,6 +106,28 @@ inline const char* find_string_special(const char* p, const char* end, unsigned&
     high |= c & 0x80u;
   }
   return end;
+}
+
+inline bool is_space(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  constexpr std::uint64_t SPACE_MASK =
+      (1ull << ' ') | (1ull << '\t') | (1ull << '\n') | (1ull << '\r');
+  return u <= ' ' && ((SPACE_MASK >> u) & 1u) != 0;
+}
+
+// The first byte in [p, end) that is not white space (space, tab, line feed, carriage return),
+// or end.
+inline const char* skip_space_run(const char* p, const char* end) {
+#if defined(VTM_STRING_SCAN_LANES)
+  constexpr std::uint64_t ALL_LANES = MASK_BITS == 1 ? 0xFFFF : ~std::uint64_t{0};
+  while (end - p >= 16) {
+    const std::uint64_t other = ~lane_mask(space_lanes(load16(p))) & ALL_LANES;
+    if (other != 0) return p + std::countr_zero(other) / MASK_BITS;
+    p += 16;
+  }
+#endif
+  while (p < end && is_space(*p)) ++p;
+  return p;
 }
 
 }  // namespace vtm::json_detail

@@ -339,6 +339,19 @@ TEST(ParseErrorTest, SpecialBytesAtEveryOffsetOfLongStrings) {
   }
 }
 
+TEST(ParseErrorTest, WhiteSpaceRunsOfEveryLength) {
+  // White space is skipped in blocks too: the first other byte is found at every position, and
+  // a form feed or a vertical tab is not white space.
+  for (std::size_t n = 0; n < 40; ++n) {
+    std::string run;
+    for (std::size_t i = 0; i < n; ++i) run += " \t\r "[i % 4];
+    const std::string column = std::to_string(n + 2);
+    EXPECT_EQ(parse_json("[" + run + "\f]").error(), "expected value at line 1 column " + column);
+    EXPECT_EQ(parse_json("[" + run + "\v]").error(), "expected value at line 1 column " + column);
+    EXPECT_TRUE(parse_json("[" + run + "1" + run + "]" + run).ok()) << n;
+  }
+}
+
 // ---------------------------------------------------------------------------------------------
 
 JsonValue parse_ok(std::string_view text) {
