@@ -72,27 +72,42 @@ NumberScan zero(bool negative, const char* end) {
   return scan;
 }
 
+// The number of decimal digits of v > 0: bit_width(v) x log10(2), rounded down, is that count
+// or one less.
+int decimal_length(std::uint64_t v) {
+  const int guess = (std::bit_width(v) * 1233) >> 12;
+  return guess + (v >= POW10_U64[guess] ? 1 : 0);
+}
+
 // p is at ".", "e" or "E" after the integer part, or just past an integer part that overflowed.
 NumberScan scan_float(const char* p, const char* end, bool negative, std::uint64_t significand,
                       std::int64_t exponent) {
   if (p < end && *p == '.') {
     ++p;
-    const char* const digits = p;
-    // Fraction digits are taken while they fit; the rest are dropped without changing the
-    // exponent.
-    while (p < end && is_digit(*p)) {
-      const auto digit = static_cast<std::uint64_t>(*p - '0');
-      if (!fits_one_more(significand, digit)) {
-        while (p < end && is_digit(*p)) ++p;
-        break;
-      }
-      significand = significand * 10 + digit;
-      --exponent;
-      ++p;
-    }
-    if (p == digits) {
+    const std::size_t count = digit_run(p, end);
+    if (count == 0) {
       if (p == end) return failed(NumberScan::Error::EofWhileParsingValue, end);
       return failed(NumberScan::Error::InvalidNumber, p + 1);
+    }
+    // Fraction digits are taken while they fit, each lowering the exponent; the rest are
+    // dropped without changing it. Zeros before the first significant digit always fit, and so
+    // does any digit while the significand has fewer than QUICK_DIGITS_MAX digits: those go
+    // eight at a time, then one more digit may still fit.
+    const char* q = p;
+    p += count;
+    if (significand == 0) {
+      while (q < p && *q == '0') ++q;
+      exponent -= q - (p - count);
+    }
+    const std::size_t held = significand == 0 ? 0 : decimal_length(significand);
+    const std::size_t take = std::min(static_cast<std::size_t>(p - q),
+                                      QUICK_DIGITS_MAX - std::min(held, QUICK_DIGITS_MAX));
+    significand = significand * POW10_U64[take] + digits_value(q, take, end);
+    exponent -= static_cast<std::int64_t>(take);
+    q += take;
+    if (q < p && fits_one_more(significand, static_cast<std::uint64_t>(*q - '0'))) {
+      significand = significand * 10 + static_cast<std::uint64_t>(*q - '0');
+      --exponent;
     }
   }
   exponent = std::clamp(exponent, I32_MIN, I32_MAX);
@@ -164,13 +179,6 @@ constexpr char DIGIT_PAIRS[] =
     "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
-
-// The number of decimal digits of v > 0: bit_width(v) x log10(2), rounded down, is that count
-// or one less.
-int decimal_length(std::uint64_t v) {
-  const int guess = (std::bit_width(v) * 1233) >> 12;
-  return guess + (v >= POW10_U64[guess] ? 1 : 0);
-}
 
 void put_pair(char* o, std::uint32_t pair) { std::memcpy(o, DIGIT_PAIRS + 2 * pair, 2); }
 
@@ -277,21 +285,18 @@ NumberScan scan_number_exactly(const char* p, const char* end) {
     ++p;
     if (p < end && is_digit(*p)) return failed(NumberScan::Error::InvalidNumber, p + 1);
   } else {
-    significand = static_cast<std::uint64_t>(*p - '0');
-    ++p;
-    while (p < end && is_digit(*p)) {
-      const auto digit = static_cast<std::uint64_t>(*p - '0');
-      if (!fits_one_more(significand, digit)) [[unlikely]] {
-        // The first integer digit that does not fit and all later ones are dropped.
-        std::int64_t exponent = 0;
-        while (p < end && is_digit(*p)) {
-          ++p;
-          ++exponent;
-        }
-        return scan_float(p, end, negative, significand, exponent);
-      }
-      significand = significand * 10 + digit;
-      ++p;
+    // Any QUICK_DIGITS_MAX digits fit, and one more may. The first integer digit that does not
+    // fit and all later ones are dropped, each raising the exponent.
+    const std::size_t count = digit_run(p, end);
+    std::size_t taken = std::min(count, QUICK_DIGITS_MAX);
+    significand = digits_value(p, taken, end);
+    if (count > taken && fits_one_more(significand, static_cast<std::uint64_t>(p[taken] - '0'))) {
+      significand = significand * 10 + static_cast<std::uint64_t>(p[taken] - '0');
+      ++taken;
+    }
+    p += count;
+    if (taken < count) [[unlikely]] {
+      return scan_float(p, end, negative, significand, static_cast<std::int64_t>(count - taken));
     }
   }
   if (p < end && (*p == '.' || *p == 'e' || *p == 'E')) {
