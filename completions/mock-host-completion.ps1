@@ -8,7 +8,8 @@ Register-ArgumentCompleter -Native -CommandName 'mock-host', 'mock-host.exe' -Sc
     $hostOptions = @(
         '--listen', '--scenario', '--responses', '--echo', '--raw', '--raw-file', '--payload-bytes',
         '--proxy', '--prefix', '--short', '--close', '--no-read', '--extra', '--delay-ms', '--record',
-        '--journal', '--strict', '--capture', '--count', '--idle-ms', '--timeout-ms', '--help')
+        '--journal', '--strict', '--capture', '--count', '--idle-ms', '--timeout-ms', '--version', '-h',
+        '--help')
     $valuedOptions = @(
         '--listen', '--scenario', '--responses', '--raw', '--raw-file', '--payload-bytes', '--proxy',
         '--prefix', '--short', '--extra', '--delay-ms', '--record', '--journal', '--capture',

@@ -5,7 +5,7 @@ _mock_host() {
   local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD - 1]}
   local options='--listen --scenario --responses --echo --raw --raw-file --payload-bytes --proxy
     --prefix --short --close --no-read --extra --delay-ms --record --journal --strict --capture
-    --count --idle-ms --timeout-ms --help'
+    --count --idle-ms --timeout-ms --version -h --help'
   case $prev in
     --listen | --scenario | --responses | --raw-file | --proxy | --record | --journal | --capture)
       return 0 ;;

@@ -23,4 +23,5 @@ complete -c mock-host -l capture -r -F -d 'with --proxy: write the exchanges to 
 complete -c mock-host -l count -x -d 'stop after N finished connections'
 complete -c mock-host -l idle-ms -x -d 'stop after N ms with no connection in flight'
 complete -c mock-host -l timeout-ms -x -d 'time limit for a request to arrive and an answer to be taken'
-complete -c mock-host -l help -d 'print the usage text'
+complete -c mock-host -l version -d 'print the version'
+complete -c mock-host -s h -l help -d 'print the usage text'

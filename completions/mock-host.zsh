@@ -24,6 +24,8 @@ local -a options=(
   '--count:stop after N finished connections'
   '--idle-ms:stop after N ms with no connection in flight'
   '--timeout-ms:time limit for a request to arrive and an answer to be taken'
+  '--version:print the version'
+  '-h:print the usage text'
   '--help:print the usage text'
 )
 

@@ -600,6 +600,32 @@ mock-host: strict: stub "no drags": expected at most 0 calls, got 1
 fi
 end
 
+# The host's own command line: its version, its usage under either name, the nearest option for
+# a mistyped one.
+begin "host --version"
+run_prog "$HOST" --version >"$WORK/out" 2>"$WORK/err"
+STATUS=$?
+expect_status 0
+expect_stdout "mock-host $VTM_VERSION"$'\n'
+expect_stderr ""
+end
+begin "host -h"
+run_prog "$HOST" --help >"$WORK/help" 2>&1
+run_prog "$HOST" -h >"$WORK/out" 2>"$WORK/err"
+STATUS=$?
+expect_status 0
+grep -q '^Usage: mock-host --listen PATH' "$WORK/out" && cmp -s "$WORK/help" "$WORK/out" ||
+  fail "stdout: $(head -c 200 "$WORK/out")"
+expect_stderr ""
+end
+begin "host option mistyped"
+run_prog "$HOST" --listn=/tmp/y >"$WORK/out" 2>"$WORK/err"
+STATUS=$?
+expect_status 2
+expect_stdout ""
+expect_stderr "mock-host: unknown option: --listn (did you mean --listen?)"$'\n'"Try 'mock-host --help'."$'\n'
+end
+
 # start_refused NAME MESSAGE HOST-OPTIONS...: the host stops at start-up with status 2.
 start_refused() {
   begin "$1"

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -30,10 +31,12 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedCase{{"--echo"}, "--listen PATH is required"},
         RefusedCase{{"--listen"}, "--listen needs a value"},
         RefusedCase{{"--listen", ""}, "non-empty"},
+        RefusedCase{{"--listen="}, "--listen needs a non-empty path"},
         RefusedCase{{"--listen", "a", "--listen", "b"}, "--listen given twice"},
+        RefusedCase{{"--listen=a", "--listen", "b"}, "--listen given twice"},
+        RefusedCase{{"--listen", "a", "--echo=yes"}, "--echo takes no value"},
+        RefusedCase{{"--listen", "a", "--count=0"}, "--count: 0 is below 1"},
         RefusedCase{{"--listen", "a", "--echo", "--echo"}, "--echo given twice"},
-        RefusedCase{{"--listen", "a", "--bogus"}, "unknown option: --bogus"},
-        RefusedCase{{"--listen", "a", "extra"}, "unknown option: extra"},
         RefusedCase{{"--listen", "a", "--echo", "--raw", "x"}, "at most one"},
         RefusedCase{{"--listen", "a", "--responses", "f", "--payload-bytes", "3"}, "at most one"},
         RefusedCase{{"--listen", "a", "--prefix", "0000000"}, "8 hex digits"},
@@ -103,11 +106,103 @@ TEST(HostOptions, PrefixExtremesAndEmptyRaw) {
   EXPECT_EQ(high.value().faults.prefix, 0xFFFFFFFFu);
 }
 
-TEST(HostOptions, HelpWinsOverEverythingAfterIt) {
-  auto parsed = parse_host_options({"--help", "--bogus"});
-  ASSERT_TRUE(parsed.ok());
-  EXPECT_TRUE(parsed.value().help);
-  EXPECT_NE(usage_text().find("--listen PATH"), std::string_view::npos);
+struct UnknownCase {
+  std::vector<std::string> args;
+  std::string message;
+};
+
+class UnknownOptions : public testing::TestWithParam<UnknownCase> {};
+
+// The whole message: a hint where a known name is near, none where it is not.
+TEST_P(UnknownOptions, HintAtTheNearestName) {
+  auto parsed = parse_host_options(GetParam().args);
+  ASSERT_FALSE(parsed.ok());
+  EXPECT_EQ(parsed.error(), GetParam().message);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HostOptions, UnknownOptions,
+    testing::Values(
+        UnknownCase{{"--listn=/tmp/y"}, "unknown option: --listn (did you mean --listen?)"},
+        UnknownCase{{"--lsiten", "a"}, "unknown option: --lsiten (did you mean --listen?)"},
+        UnknownCase{{"--listen", "a", "--dealy-ms", "5"},
+                    "unknown option: --dealy-ms (did you mean --delay-ms?)"},
+        UnknownCase{{"--listen", "a", "--idle"},
+                    "unknown option: --idle (did you mean --idle-ms?)"},
+        UnknownCase{{"-help"}, "unknown option: -help (did you mean --help?)"},
+        UnknownCase{{"--verison"}, "unknown option: --verison (did you mean --version?)"},
+        UnknownCase{{"--listen", "a", "--bogus"}, "unknown option: --bogus"},
+        UnknownCase{{"--listen", "a", "-x"}, "unknown option: -x"},
+        UnknownCase{{"--listen", "a", "-h=1"}, "unknown option: -h=1"},
+        // A word is not an option name: no hint, however near.
+        UnknownCase{{"--listen", "a", "extra"}, "unknown option: extra"},
+        UnknownCase{{"--listen", "a", ""}, "unknown option: "},
+        UnknownCase{{"--listen", "a", "--" + std::string(100000, 'x')},
+                    "unknown option: --" + std::string(100000, 'x')}));
+
+struct StopCase {
+  std::vector<std::string> args;
+  bool help;
+};
+
+class StopOptions : public testing::TestWithParam<StopCase> {};
+
+// --help, -h and --version end the reading: the first of them wins over everything after it.
+TEST_P(StopOptions, FirstWinsOverWhatFollows) {
+  auto parsed = parse_host_options(GetParam().args);
+  ASSERT_TRUE(parsed.ok()) << parsed.error();
+  HostOptions want;
+  want.help = GetParam().help;
+  want.version = !GetParam().help;
+  EXPECT_TRUE(parsed.value() == want);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HostOptions, StopOptions,
+    testing::Values(StopCase{{"--help", "--bogus"}, true}, StopCase{{"-h", "--version"}, true},
+                    StopCase{{"--listen", "a", "-h"}, true},
+                    StopCase{{"--version", "--help"}, false},
+                    StopCase{{"--listen=a", "--version", "--listen", "b"}, false}));
+
+// Every spelling the table offers means the same: "--name=value" and "--name value" for each
+// option that takes a value, the short name and the long one.
+TEST(OptionTable, EverySpellingMeansTheSame) {
+  // A valid value of each kind; a TEXT with "=" in it, which only the first "=" splits off.
+  const std::map<std::string_view, std::string> samples = {{"PATH", "p"},   {"FILE", "f"},
+                                                           {"TARGET", "t"}, {"TEXT", "k=v"},
+                                                           {"N", "7"},      {"HEX", "0000000a"}};
+  const auto parse = [](std::string_view name, std::vector<std::string> spelling) {
+    std::vector<std::string> args;
+    if (name != "--listen") args = {"--listen", "l"};
+    args.insert(args.end(), spelling.begin(), spelling.end());
+    return parse_host_options(args);
+  };
+  const auto same = [](const Result<HostOptions>& a, const Result<HostOptions>& b) {
+    if (a.ok() != b.ok()) return false;
+    return a.ok() ? a.value() == b.value() : a.error() == b.error();
+  };
+  std::size_t valued = 0;
+  for (const OptionEntry& entry : option_table()) {
+    const std::string name(entry.name);
+    std::vector<std::string> value;
+    if (!entry.value_name.empty()) {
+      const auto sample = samples.find(entry.value_name);
+      ASSERT_NE(sample, samples.end()) << name << ": no sample " << entry.value_name;
+      value = {sample->second};
+      auto apart = parse(name, {name, sample->second});
+      auto joined = parse(name, {name + "=" + sample->second});
+      // A refusal (--capture without --proxy) is fine as long as it is the same one.
+      EXPECT_TRUE(same(apart, joined)) << name << ": " << (joined.ok() ? "" : joined.error());
+      ++valued;
+    }
+    if (!entry.short_name.empty()) {
+      std::vector<std::string> long_form{name}, short_form{std::string(entry.short_name)};
+      long_form.insert(long_form.end(), value.begin(), value.end());
+      short_form.insert(short_form.end(), value.begin(), value.end());
+      EXPECT_TRUE(same(parse(name, long_form), parse(name, short_form))) << entry.short_name;
+    }
+  }
+  EXPECT_GT(valued, 0u);
 }
 
 }  // namespace

@@ -20,7 +20,9 @@ cd "$work/empty" || exit 1
 mapfile -t words < <("$client" --help | sed -n '/^Commands:$/,/^$/s/^  //p')
 [ "${#words[@]}" -gt 0 ] || { echo "no command words in the usage text" >&2; exit 1; }
 targets=(apps applications windows screens displays)
-mapfile -t host_options < <("$host" --help | sed -n 's/^  \(--[a-z-]*\).*/\1/p')
+# "  --listen PATH  ...", "  -h, --help  ...": every name before the value or the help.
+mapfile -t host_options < <("$host" --help |
+  awk '/^  -/ { for (i = 1; i <= NF && $i ~ /^-/; i++) { sub(/,$/, "", $i); print $i } }')
 mapfile -t host_valued < <("$host" --help | sed -n 's/^  \(--[a-z-]*\) [A-Z].*/\1/p')
 [ "${#host_options[@]}" -gt 0 ] || { echo "no options in mock-host's usage text" >&2; exit 1; }
 options=(--json --json-output --no-remote --version --help -h)

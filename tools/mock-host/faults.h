@@ -23,6 +23,8 @@ struct Faults {
   bool hang = false;  // read the request, then hold the connection unanswered until the host stops
   std::string extra;
   std::uint64_t delay_ms = 0;  // a wait, not a fault: a stub's "delayMs", the host's --delay-ms
+
+  bool operator==(const Faults&) const = default;
 };
 
 // The field a row sets; its type says what value it takes: a flag, a byte count, an 8-hex-digit

@@ -416,6 +416,10 @@ int run(int argc, char** argv) {
     write_out(stdout, usage_text());
     return EXIT_DONE;
   }
+  if (opts.version) {
+    write_out(stdout, version_text());
+    return EXIT_DONE;
+  }
   Setup setup(opts);
   if (auto refused = prepare(opts, setup)) {
     complain(refused->message);

@@ -2,20 +2,21 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "bridge/frames.h"
+#include "cli/run_cli.h"
 
 namespace vtm::mock {
 namespace {
 
 static_assert(MAX_PAYLOAD_BYTES_OPTION > MAX_RESPONSE_FRAME_BYTES,
               "--payload-bytes must reach past the client's response limit");
-
-// Field setters: each checks the value and stores it. `option` is the name for messages.
-using Setter = Status (*)(HostOptions& options, std::string_view option, std::string_view value);
 
 // FIELD is a member of HostOptions, or the path to one through a member struct.
 template <auto... FIELD>
@@ -55,21 +56,6 @@ template <std::size_t ROW>
 Status set_fault_option(HostOptions& options, std::string_view, std::string_view value) {
   return set_fault(FAULTS[ROW], options.faults, value);
 }
-
-enum class Role {
-  Plain,
-  Required,
-  AnswerSource,  // at most one of these: they all say where answers come from
-  Fault,         // shapes the host's own answers, so not a relayed one
-};
-
-struct OptionEntry {
-  std::string_view name;
-  std::string_view value_name;  // empty for a flag
-  Role role;
-  Setter set;
-  std::string_view help;
-};
 
 template <std::size_t A, std::size_t B, std::size_t C>
 constexpr std::array<OptionEntry, A + B + C> joined(const std::array<OptionEntry, A>& a,
@@ -115,7 +101,7 @@ static_assert(std::all_of(FAULTS.begin(), FAULTS.begin() + FAULT_OPTION_COUNT,
                           [](const FaultEntry& f) { return !f.option.empty(); }),
               "faults with an option come first in the table");
 
-constexpr std::array<OptionEntry, 9> OTHER_OPTIONS = {{
+constexpr std::array<OptionEntry, 10> OTHER_OPTIONS = {{
     {"--delay-ms", "N", Role::Fault,
      set_number<0, MAX_MILLISECONDS, &HostOptions::faults, &Faults::delay_ms>,
      "wait N ms before answering (or, with --close, closing)"},
@@ -133,16 +119,22 @@ constexpr std::array<OptionEntry, 9> OTHER_OPTIONS = {{
      "stop after N ms with no connection in flight (default 30000)"},
     {"--timeout-ms", "N", Role::Plain, set_number<1, MAX_MILLISECONDS, &HostOptions::timeout_ms>,
      "time limit for a request to arrive and an answer to be taken (default 30000)"},
-    {"--help", "", Role::Plain, set_flag<&HostOptions::help>, "this text"},
+    {"--version", "", Role::Plain, set_flag<&HostOptions::version>, "print the version"},
+    {"--help", "", Role::Plain, set_flag<&HostOptions::help>, "this text", "-h"},
 }};
 
 // Order is the order of the usage text. Every option may be given once.
 constexpr auto OPTIONS = joined(
     ANSWER_OPTIONS, fault_options(std::make_index_sequence<FAULT_OPTION_COUNT>{}), OTHER_OPTIONS);
 
-// "--listen PATH", or the name alone for a flag.
+// "--listen PATH", the name alone for a flag, "-h, --help" with a short name.
 std::string synopsis(const OptionEntry& entry) {
-  std::string text(entry.name);
+  std::string text;
+  if (!entry.short_name.empty()) {
+    text += entry.short_name;
+    text += ", ";
+  }
+  text += entry.name;
   if (!entry.value_name.empty()) {
     text += ' ';
     text += entry.value_name;
@@ -183,7 +175,8 @@ std::string build_usage_text() {
     text += entry.help;
     text += '\n';
   }
-  text += "\nWithout ";
+  text += "\nA value is the next argument or follows \"=\" (--count=5).\n";
+  text += "Without ";
   text += answer_source_names(", ", " or ");
   text +=
       ",\nevery command word gets a built-in answer; --scenario with --proxy answers what a\n"
@@ -198,28 +191,99 @@ std::string build_usage_text() {
   return text;
 }
 
+// Insertions, deletions, substitutions and swaps of two neighbours: the slips of a typist.
+std::size_t typing_distance(std::string_view a, std::string_view b) {
+  // Three rows of the table: the one before the previous is for the swaps.
+  std::vector<std::size_t> before(b.size() + 1), previous(b.size() + 1), row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) previous[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t cost = a[i - 1] == b[j - 1] ? 0 : 1;
+      row[j] = std::min({previous[j] + 1, row[j - 1] + 1, previous[j - 1] + cost});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+        row[j] = std::min(row[j], before[j - 2] + 1);
+      }
+    }
+    std::swap(before, previous);
+    std::swap(previous, row);
+  }
+  return previous[b.size()];
+}
+
+// The known name a mistyped one was most likely meant to be: the nearest, the first of equals,
+// and only where at most a third of the longer name's characters differ.
+std::optional<std::string_view> nearest_option(std::string_view typed) {
+  std::optional<std::string_view> best;
+  std::size_t best_distance = 0;
+  for (const OptionEntry& entry : OPTIONS) {
+    for (std::string_view name : {entry.name, entry.short_name}) {
+      if (name.empty()) continue;
+      const std::size_t longer = std::max(typed.size(), name.size());
+      // The difference in length is a floor of the distance: no need to measure past it.
+      if (3 * (longer - std::min(typed.size(), name.size())) > longer) continue;
+      const std::size_t distance = typing_distance(typed, name);
+      if (3 * distance <= longer && (!best || distance < best_distance)) {
+        best = name;
+        best_distance = distance;
+      }
+    }
+  }
+  return best;
+}
+
+Failure unknown_option(std::string_view name) {
+  std::string message = "unknown option: " + std::string(name);
+  // A word is no option name: a hint for it would only mislead.
+  const auto meant = name.starts_with('-') ? nearest_option(name) : std::nullopt;
+  if (meant) message += " (did you mean " + std::string(*meant) + "?)";
+  return Failure{std::move(message)};
+}
+
+const OptionEntry* find_option(std::string_view name) {
+  const auto* entry = std::find_if(OPTIONS.begin(), OPTIONS.end(), [&](const OptionEntry& e) {
+    return e.name == name || (!e.short_name.empty() && e.short_name == name);
+  });
+  return entry == OPTIONS.end() ? nullptr : entry;
+}
+
 }  // namespace
+
+std::span<const OptionEntry> option_table() { return OPTIONS; }
 
 Result<HostOptions> parse_host_options(const std::vector<std::string>& args) {
   HostOptions options;
   std::array<bool, OPTIONS.size()> given{};
 
   for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& option = args[i];
-    const auto* entry = std::find_if(OPTIONS.begin(), OPTIONS.end(),
-                                     [&](const OptionEntry& s) { return s.name == option; });
-    if (entry == OPTIONS.end()) return Failure{"unknown option: " + option};
+    // "--name=value" carries its value; a value of the next argument may hold any "=".
+    std::string_view name = args[i];
+    std::optional<std::string_view> attached;
+    if (const std::size_t equals = name.find('=');
+        name.starts_with("--") && equals != std::string_view::npos) {
+      attached = name.substr(equals + 1);
+      name = name.substr(0, equals);
+    }
+    const OptionEntry* entry = find_option(name);
+    if (entry == nullptr) return unknown_option(name);
+    const std::string option(entry->name);
     std::string_view value;
-    if (!entry->value_name.empty()) {
+    if (entry->value_name.empty()) {
+      if (attached) return Failure{option + " takes no value"};
+    } else if (attached) {
+      value = *attached;
+    } else {
       if (i + 1 >= args.size()) return Failure{option + " needs a value"};
       value = args[++i];
     }
     // The value is judged before the repetition, so a bad second value names its own fault.
     if (Status set = entry->set(options, option, value); !set) return std::move(set).take_failure();
-    if (options.help) {
-      HostOptions help;
-      help.help = true;
-      return help;
+    // The first of --help and --version wins over everything after it.
+    if (options.help || options.version) {
+      HostOptions only;
+      only.help = options.help;
+      only.version = options.version;
+      return only;
     }
     bool& seen = given[static_cast<std::size_t>(entry - OPTIONS.begin())];
     if (seen) return Failure{option + " given twice"};
@@ -257,5 +321,7 @@ std::string_view usage_text() {
   static const std::string TEXT = build_usage_text();
   return TEXT;
 }
+
+std::string version_text() { return "mock-host " + std::string(PROGRAM_VERSION) + "\n"; }
 
 }  // namespace vtm::mock

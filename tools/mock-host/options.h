@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +16,7 @@ namespace vtm::mock {
 
 struct HostOptions {
   bool help = false;
+  bool version = false;
   std::string listen_path;
 
   // Answer source; at most one of these is set.
@@ -35,12 +37,40 @@ struct HostOptions {
   std::uint64_t count = 1;
   std::uint64_t idle_ms = 30000;
   std::uint64_t timeout_ms = 30000;
+
+  bool operator==(const HostOptions&) const = default;
 };
+
+// Field setters: each checks the value and stores it. `option` is the name for messages.
+using Setter = Status (*)(HostOptions& options, std::string_view option, std::string_view value);
+
+enum class Role {
+  Plain,
+  Required,
+  AnswerSource,  // at most one of these: they all say where answers come from
+  Fault,         // shapes the host's own answers, so not a relayed one
+};
+
+// A row of the option table, from which the parser, the usage text and the completions' checks
+// are made. An option that takes a value takes it as the next argument or after "=".
+struct OptionEntry {
+  std::string_view name;
+  std::string_view value_name;  // empty for a flag
+  Role role;
+  Setter set;
+  std::string_view help;
+  std::string_view short_name = {};  // a second spelling, as "-h" is of "--help"
+};
+
+// In the order of the usage text.
+std::span<const OptionEntry> option_table();
 
 // A failure message names the offending option; the caller adds the usage hint.
 Result<HostOptions> parse_host_options(const std::vector<std::string>& args);
 
 std::string_view usage_text();
+// What --version prints.
+std::string version_text();
 
 // Largest payload --payload-bytes builds: above the response limit, so oversize answers can be
 // produced, yet small enough to hold in memory.
