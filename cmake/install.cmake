@@ -141,6 +141,21 @@ if(NOT WIN32)
   string(STRIP "${licence}" licence)
   string(REPLACE "\n\n" "\n.\n" licence "${licence}")
   string(REPLACE "\n" "\n " VTM_LICENSE_BODY " ${licence}")
+  # What the programs hold of other works depends on how they are linked (CMakeLists.txt).
+  if(VTM_STATIC_PROGRAMS)
+    set(VTM_LINKING_NOTE "vantelmirectl and mock-host are both linked statically: they
+ hold parts of the GNU C Library (LGPL-2.1+) and of GCC's libstdc++ and libgcc
+ (GPL-3+ with the GCC Runtime Library Exception); see /usr/share/common-licenses.")
+  else()
+    set(VTM_LINKING_NOTE "vantelmirectl and mock-host are both linked dynamically
+ against the GNU C Library and GCC's libstdc++ and libgcc, which the package
+ depends on and which come with their own copyright files.")
+  endif()
+  # Compiled in, however the programs are linked.
+  string(APPEND VTM_LINKING_NOTE "
+ Both also hold dragonbox's shortest float digits (Debian's libdragonbox-dev,
+ header-only), taken under the Boost Software License 1.0, which asks for no
+ notice in programs built from it.")
   configure_file(packaging/debian/copyright.in copyright @ONLY)
   install(FILES ${VTM_CHANGELOG} ${CMAKE_CURRENT_BINARY_DIR}/copyright
     DESTINATION ${CMAKE_INSTALL_DOCDIR})

@@ -37,7 +37,9 @@ else()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-  # A cross build links statically: nothing to depend on, and no target libraries to ask.
+  # The dependencies are what the programs link dynamically: nothing in a static build, the C
+  # and C++ runtimes with VTM_STATIC off. A cross build links statically, and has no target
+  # libraries to ask.
   if(CMAKE_CROSSCOMPILING)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
   else()

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The install tree and the packages: `cmake --install` under a prefix and under DESTDIR puts every
 # file where it belongs, CPack's packages hold the same tree, and the client unpacked from the .deb
-# (or the .zip) runs and reports the build's version.
-# Usage: packages.sh BUILD_DIR CLIENT [RUNNER]
+# (or the .zip) runs and reports the build's version. The .deb's programs are linked as the build
+# says (LINKING: static or dynamic), and it depends on what they link dynamically.
+# Usage: packages.sh BUILD_DIR CLIENT RUNNER LINKING
 set -uo pipefail
-build=$1 client=$2 runner=${3:-}
+build=$1 client=$2 runner=$3 linking=$4
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -109,6 +110,18 @@ else
     dpkg -x "$deb" "$work/root" || fail "dpkg -x ${deb##*/}"
     same_tree "${deb##*/}" "$(files_under "$work/root/usr")" "$deb_expected"
     same_client "client from the .deb" "$work/root/usr/bin/vantelmirectl"
+    for program in vantelmirectl mock-host; do
+      checks=$((checks + 1))
+      kind=$(file -b "$work/root/usr/bin/$program")
+      [[ $kind == *"$linking"'ally linked'* ]] || fail "${deb##*/}: $program is not ${linking}ally linked: $kind"
+    done
+    checks=$((checks + 1))
+    depends=$(dpkg-deb -f "$deb" Depends)
+    if [ "$linking" = static ]; then
+      [ -z "$depends" ] || fail "${deb##*/}: static programs, yet Depends: $depends"
+    else
+      [[ $depends == *libc6* ]] || fail "${deb##*/}: dynamic programs, yet Depends: [$depends]"
+    fi
     # The copyright file names the licence and holds its terms, one field's continuation lines.
     checks=$((checks + 1))
     terms=$(sed -n '/^License: Expat$/,/^$/{/^ /p}' "$work/root/usr/share/doc/vantelmirectl/copyright" |
