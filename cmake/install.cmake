@@ -105,13 +105,20 @@ else()
 endif()
 
 # Completions, each under the name its shell loads it by. The PowerShell one has a name of its
-# own, so it can never stand in for the program when both are on the path.
+# own, so it can never stand in for the program when both are on the path. zsh looks in
+# site-functions under its own prefix, where plain installs and the .tar.gz put them (component
+# zsh-site-functions); Debian's zsh looks in vendor-completions instead, where the .deb alone puts
+# them (component deb), leaving the other out (cmake/cpack-project.cmake).
 foreach(program vantelmirectl mock-host)
   if(NOT WIN32)
     install(FILES completions/${program}.bash
       DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME ${program})
     install(FILES completions/${program}.zsh
-      DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-functions RENAME _${program})
+      DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-functions RENAME _${program}
+      COMPONENT zsh-site-functions)
+    install(FILES completions/${program}.zsh
+      DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions RENAME _${program}
+      COMPONENT deb EXCLUDE_FROM_ALL)
     install(FILES completions/${program}.fish
       DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
   endif()

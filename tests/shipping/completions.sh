@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# The installed completions, each loaded the way its shell finds it: bash through bash-completion,
-# zsh through compinit and fpath, fish through XDG_DATA_DIRS. Each must offer the client's own
-# command words (taken from its usage text), `list` and its targets, and the global options, and
-# nothing of its own after a command word; and mock-host's options (taken from its option table,
-# as --help prints it), nothing after one that takes a number. PowerShell cannot run here: its
-# scripts must hold the same words and use only long-stable cmdlets.
+# The completions of the .deb, unpacked under a root of its own, each loaded the way its shell
+# finds it on the installed system: bash through bash-completion and fish through XDG_DATA_DIRS
+# (the root's /usr/share), zsh through compinit and the fpath it starts with, every folder of it
+# seen inside the root. Each must offer the client's own command words (taken from its usage
+# text), `list` and its targets, and the global options, and nothing of its own after a command
+# word; and mock-host's options (taken from its option table, as --help prints it), nothing after
+# one that takes a number. A plain install (the .tar.gz's tree) must give zsh the same functions
+# from the folder the README says to add to fpath. PowerShell cannot run here: its scripts must
+# hold the same words and use only long-stable cmdlets.
 # Usage: completions.sh BUILD_DIR CLIENT HOST
 set -uo pipefail
 build=$1 client=$2 host=$3
@@ -12,6 +15,10 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+(cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/packages" >cpack.log 2>&1) ||
+  { echo "cpack failed:" >&2; cat "$work/cpack.log" >&2; exit 1; }
+root=$work/root
+dpkg -x "$work"/packages/*.deb "$root" || { echo "dpkg -x failed" >&2; exit 1; }
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null || { echo "install failed" >&2; exit 1; }
 mkdir "$work/empty" "$work/home"
@@ -53,7 +60,7 @@ cases=(
 )
 
 bash_offers() {
-  XDG_DATA_DIRS=$prefix/share bash --norc --noprofile -c '
+  XDG_DATA_DIRS=$root/usr/share bash --norc --noprofile -c '
     source /usr/share/bash-completion/bash_completion || exit 1
     line=$1
     read -ra COMP_WORDS <<<"$line"
@@ -68,19 +75,33 @@ bash_offers() {
 }
 
 fish_offers() {
-  HOME=$work/home XDG_CONFIG_HOME=$work/home XDG_DATA_DIRS=$prefix/share PATH=$prefix/bin:$PATH \
+  HOME=$work/home XDG_CONFIG_HOME=$work/home XDG_DATA_DIRS=$root/usr/share PATH=$root/usr/bin:$PATH \
     TYPED=$1 fish -c 'complete -C "$TYPED"' | cut -f1
 }
 
-# zsh answers all lines in one interactive session; the answers are split at the "--" lines.
+# zsh answers all lines in one interactive session, after saying where it found the functions;
+# the parts are split at the "--" lines.
 zsh_lines=()
 for c in "${cases[@]}"; do zsh_lines+=("${c%%|*}"); done
-zsh "$here/zsh-complete.zsh" "$prefix/share/zsh/site-functions" "$work/zsh.out" "${zsh_lines[@]}" \
+zsh "$here/zsh-complete.zsh" "$root" "$work/zsh.out" "${zsh_lines[@]}" \
   || echo "zsh: the completion session failed" >&2
-zsh_offers() { awk -v n="$1" '/^--$/ { i++; next } i == n' "$work/zsh.out"; }
+zsh_part() { awk -v n="$1" '/^--$/ { i++; next } i == n' "$work/zsh.out"; }
+zsh_offers() { zsh_part $(($1 + 1)); }
 
 failed=0
 checks=0
+# zsh_found WHAT SOURCES DIR: the client's and the host's functions came from DIR.
+zsh_found() {
+  checks=$((checks + 1))
+  [ "$2" = "$(printf '%s\n' "$3/_vantelmirectl" "$3/_mock-host")" ] ||
+    { echo "FAIL [zsh] $1: functions from [$(echo $2)], expected $3" >&2; failed=$((failed + 1)); }
+}
+zsh_found "the .deb, with the fpath zsh starts with" "$(zsh_part 0)" "$root/usr/share/zsh/vendor-completions"
+zsh_found "a plain install, with the README's fpath" "$(zsh -f -c '
+  fpath=($1/share/zsh/site-functions $fpath)
+  autoload -Uz compinit && compinit -u -D && zmodload zsh/parameter || exit 1
+  print -rl -- $functions_source[$_comps[vantelmirectl]] $functions_source[$_comps[mock-host]]' _ "$prefix")" \
+  "$prefix/share/zsh/site-functions"
 for shell in bash zsh fish; do
   for i in "${!cases[@]}"; do
     typed=${cases[i]%%|*}
@@ -100,7 +121,7 @@ for shell in bash zsh fish; do
 done
 
 # PowerShell: the three lists as the script spells them, and no cmdlet beyond the plain ones.
-ps_dir=$prefix/share/vantelmirectl
+ps_dir=$root/usr/share/vantelmirectl
 ps_list() {
   awk -v name="\$$2" '$1 == name && $2 == "=" { on = 1 } on { print } on && /\)/ { exit }' \
     "$ps_dir/$1-completion.ps1" | grep -o "'[^']*'" | tr -d "'"

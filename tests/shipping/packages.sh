@@ -38,9 +38,10 @@ else
   tree+=("${man[@]}")
 fi
 expected=$(printf '%s\n' "${tree[@]}" | LC_ALL=C sort)
-# The .deb also holds its lintian overrides; the .tar.gz the licence, which the .deb's copyright
-# file holds.
-deb_expected=$(printf '%s\n' "${tree[@]}" share/lintian/overrides/vantelmirectl | LC_ALL=C sort)
+# The .deb also holds its lintian overrides, and the zsh completions where Debian's zsh looks; the
+# .tar.gz the licence, which the .deb's copyright file holds.
+deb_expected=$(printf '%s\n' "${tree[@]}" share/lintian/overrides/vantelmirectl |
+  sed 's|^share/zsh/site-functions/|share/zsh/vendor-completions/|' | LC_ALL=C sort)
 tarball_expected=$(printf '%s\n' "${tree[@]}" share/doc/vantelmirectl/LICENSE | LC_ALL=C sort)
 
 # The licence as the repository holds it, and its text after the copyright line.

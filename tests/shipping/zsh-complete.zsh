@@ -1,9 +1,11 @@
 #!/usr/bin/env zsh
-# zsh-complete.zsh SITE_FUNCTIONS OUT LINE...: types each LINE and a Tab into an interactive zsh
-# whose completion system loads its functions from SITE_FUNCTIONS, and appends to OUT, per line,
-# the matches offered and then a line "--".
+# zsh-complete.zsh ROOT OUT LINE...: types each LINE and a Tab into an interactive zsh that sees
+# a package unpacked under ROOT as if installed: every folder of the fpath it starts with is looked
+# for inside ROOT first (no folder is named here: the ones this zsh was built to read decide).
+# Writes to OUT the files the client's and the host's completion functions come from and a line
+# "--", then per LINE the matches offered and a line "--".
 zmodload zsh/zpty zsh/zselect || exit 1
-site=$1 out=$2
+root=$1 out=$2
 shift 2
 home=$out.zdotdir
 mkdir -p "$home" && : >"$out"
@@ -13,8 +15,10 @@ mkdir -p "$home" && : >"$out"
 print -r -- 'setopt no_global_rcs' >"$home/.zshenv"
 cat >"$home/.zshrc" <<SETUP
 PS1=''
-fpath=(${(q)site} \$fpath)
+fpath=(${(q)root}\${^fpath} \$fpath)
 autoload -Uz compinit && compinit -u -D
+zmodload zsh/parameter
+print -rl -- \$functions_source[\$_comps[vantelmirectl]] \$functions_source[\$_comps[mock-host]] >>${(q)out}
 compadd() {
   if (( \${@[(I)-[OAD]]} )); then builtin compadd "\$@"; return; fi
   local -a hits
@@ -51,7 +55,6 @@ send() {
 # The shell's own startup file sets it up and writes the first separator once it is ready.
 zpty vtm "ZDOTDIR=${(q)home} zsh -i" || exit 1
 send '' || exit 1
-sed -i '$d' "$out"
 for line in "$@"; do
   send "$line"$'\t' || exit 1
   zpty -w -n vtm $'\x15'  # kill the whole line
