@@ -4,10 +4,11 @@
 # and passes the packages check without them; configured again where scdoc is, it has them. The
 # tools are hidden through their cache variables, which take the place of the search, so the
 # configure logic is the real one.
-# Usage: packages-bare.sh TREE CMAKE_CONFIGURE_ARGUMENT...
+# Usage: packages-bare.sh TREE LINKING CMAKE_CONFIGURE_ARGUMENT...
+# (LINKING as for packages.sh: how the programs of a tree configured like this one are linked.)
 set -uo pipefail
-tree=$1
-shift
+tree=$1 linking=$2
+shift 2
 here=$(dirname "$0")
 
 failed=0
@@ -24,7 +25,7 @@ expect() {
 # passes the packages check, whose output is left in $out.
 build_and_check() {
   cmake --build "$tree" -j1 >"$tree/build.log" 2>&1 || { fail "$1: build"; cat "$tree/build.log" >&2; return 1; }
-  out=$(bash "$here/packages.sh" "$tree" "$tree/vantelmirectl" 2>&1) || fail "$1: packages check"$'\n'"$out"
+  out=$(bash "$here/packages.sh" "$tree" "$tree/vantelmirectl" "" "$linking" 2>&1) || fail "$1: packages check"$'\n'"$out"
   grep '^packages:' <<<"$out" | sed "s/^/$1: /"
 }
 why="no scdoc (Debian package: scdoc)"
