@@ -43,8 +43,9 @@ start_host() {
   local name=$1
   shift
   ENDPOINT=${HOST_ENDPOINT:-$(endpoint_for "$name")}
-  # exec: HOST_PID is the host itself, so that a signal reaches it.
-  (exec ${RUNNER:+"$RUNNER"} "$HOST" --listen "$ENDPOINT" --idle-ms "${HOST_IDLE:-60000}" "$@") >"$WORK/$name.host.out" 2>"$WORK/$name.host.err" &
+  # exec: HOST_PID is the host itself, so that a signal reaches it. Its standard input is the
+  # caller's, not the empty one a background job gets, for --raw-file /dev/stdin.
+  (exec ${RUNNER:+"$RUNNER"} "$HOST" --listen "$ENDPOINT" --idle-ms "${HOST_IDLE:-60000}" "$@") <&0 >"$WORK/$name.host.out" 2>"$WORK/$name.host.err" &
   HOST_PID=$!
   wait_listening "$name" && return 0
   fail "host did not start: $(cat "$WORK/$name.host.err" 2>/dev/null)"

@@ -150,6 +150,34 @@ if [ "$WINDOWS" = 0 ]; then
     end
   done
 
+  # A FIFO nobody writes to holds the host in its start-up until a stop signal, which ends it as
+  # it ends a serving host: its stop line, status 0, never listening, and the journal it was
+  # given left as it was. The signal goes once the host has the FIFO open.
+  has_open() { local fd; for fd in /proc/"$1"/fd/*; do [ "$(readlink "$fd")" = "$2" ] && return 0; done; return 1; }
+  fifo=$WORK/no-writer.fifo
+  mkfifo "$fifo"
+  fifo=$(realpath "$fifo")
+  for row in "TERM --scenario" "INT --responses" "HUP --raw-file"; do
+    read -r sig option <<<"$row"
+    begin "SIG$sig while $option waits for a FIFO's writer ends the host"
+    echo kept >"$WORK/kept.jsonl"
+    ENDPOINT=$(endpoint_for no-writer)
+    (exec ${RUNNER:+"$RUNNER"} "$HOST" --listen "$ENDPOINT" "$option" "$fifo" --journal "$WORK/kept.jsonl") \
+      >"$WORK/no-writer.host.out" 2>"$WORK/no-writer.host.err" &
+    HOST_PID=$!
+    until has_open "$HOST_PID" "$fifo"; do
+      kill -0 "$HOST_PID" 2>/dev/null || break
+      sleep 0.05
+    done
+    kill -s "$sig" "$HOST_PID"
+    stop_host
+    expect_host 0 "stopped by SIG$sig"$'\n' no-writer
+    [ -s "$WORK/no-writer.host.out" ] && fail "stdout: $(cat "$WORK/no-writer.host.out")"
+    [ -e "$ENDPOINT" ] && fail "socket left behind"
+    [ "$(cat "$WORK/kept.jsonl")" = kept ] || fail "journal: $(cat "$WORK/kept.jsonl")"
+    end
+  done
+
   # Resource limits bind an emulator (qemu-user) as much as the program it runs: native only.
   if [ -z "$RUNNER" ]; then
     begin "out of open files: connections beyond the limit are closed and reported, the host goes on"

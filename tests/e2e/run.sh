@@ -693,6 +693,21 @@ for option in --scenario --responses --raw-file; do
   end
 done
 if [ "$WINDOWS" = 0 ]; then
+  # pipe_case NAME ANSWER HOST-OPTIONS...: a pipe with a writer loads as a file does.
+  pipe_case() {
+    begin "$1"
+    if start_host pipe --count 1 "${@:3}"; then
+      calls "$ENDPOINT" "app list"
+      stop_host
+      expect_host 0 "" pipe
+      [ "$(cat "$WORK/calls")" = "$2"$'\nstatus 0' ] || fail "calls: $(cat "$WORK/calls")"
+    fi
+    end
+  }
+  pipe_case "a scenario through process substitution" '{"success":true,"via":"scenario"}' \
+    --scenario <(echo '{"stubs": [{"match": {"command": "app"}, "raw": "{\"via\":\"scenario\",\"success\":true}"}]}')
+  pipe_case "a raw file on standard input, a pipe" '{"success":true,"via":"stdin"}' \
+    --raw-file /dev/stdin < <(printf '{"via":"stdin","success":true}')
   start_refused "raw file that never ends" \
     "mock-host: --raw-file: cannot read /dev/zero: larger than 201326592 bytes"$'\n' --raw-file /dev/zero
   start_refused "scenario missing" \

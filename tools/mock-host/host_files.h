@@ -1,7 +1,9 @@
 #pragma once
 // The host's files through the OS: whole input files read under a size bound, output files
 // written straight to the OS (nothing held in a buffer a kill would lose), and whether two
-// names are one file. The build picks the POSIX or the Windows implementation.
+// names are one file. A file may be a pipe: reading waits for its writer and its bytes,
+// creating an output for its reader, and a stop (see stop_requested) ends any such wait as a
+// failure "stopped by ...". The build picks the POSIX or the Windows implementation.
 #include <cstdint>
 #include <memory>
 #include <string>

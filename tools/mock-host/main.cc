@@ -44,6 +44,13 @@ void complain(std::string_view message) {
   write_out(stderr, "mock-host: " + std::string(message) + "\n");
 }
 
+// Writes the stop line when a stop signal came.
+bool reported_stop() {
+  const std::optional<std::string> signal = stop_requested();
+  if (signal) write_out(stderr, "stopped by " + *signal + "\n");
+  return signal.has_value();
+}
+
 // The connections in flight and the ones done. A held connection (a hang) counts as done once
 // it is held: it must not keep the host from stopping, since stopping is what releases it. The
 // host is idle only while no connection is in flight.
@@ -261,6 +268,8 @@ std::optional<Refusal> prepare(const HostOptions& opts, Setup& setup) {
   setup.responder = std::move(responder).value();
   if (auto refused = read_scenario(opts, setup)) return refused;
   if (auto refused = clobbers_input(opts, setup)) return refused;
+  // A stop while the inputs were read leaves the outputs as they were.
+  if (stop_requested()) return Refusal{"stopped"};
   for (OutputFile* file : setup.outputs()) {
     if (auto started = file->start(); !started) return Refusal{started.error()};
   }
@@ -321,10 +330,7 @@ int serve(Listener& listener, const HostContext& host, Connections& connections,
   std::uint64_t accepted = 0;
   std::uint64_t uncounted_seen = 0;
   for (;;) {
-    if (auto signal = stop_requested()) {
-      write_out(stderr, "stopped by " + *signal + "\n");
-      break;
-    }
+    if (reported_stop()) break;
     const Connections::Tally tally = connections.tally(idle_ms);
     // A connection that did not count leaves room for another one.
     for (; uncounted_seen < tally.uncounted; ++uncounted_seen) listener.expect_another();
@@ -422,6 +428,8 @@ int run(int argc, char** argv) {
   }
   Setup setup(opts);
   if (auto refused = prepare(opts, setup)) {
+    // A stop ends any wait for a file (a pipe without a writer): the host stopped, nothing failed.
+    if (reported_stop()) return EXIT_DONE;
     complain(refused->message);
     return refused->status;
   }

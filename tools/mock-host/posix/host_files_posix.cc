@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -7,6 +8,7 @@
 #include "host_files.h"
 #include "platform/platform.h"
 #include "posix/file_descriptor.h"
+#include "posix/stop_wait.h"
 
 namespace vtm::mock {
 namespace {
@@ -19,6 +21,15 @@ int open_retrying(const char* path, int flags) {
     if (fd >= 0 || errno != EINTR) return fd;
   }
 }
+
+bool is_fifo(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISFIFO(info.st_mode);
+}
+
+// How often a FIFO without a reader is tried again: the kernel offers no wait for a reader
+// that a stop can end.
+constexpr int READER_RETRY_MS = 100;
 
 class FileOutput final : public OutputStream {
  public:
@@ -42,20 +53,24 @@ class FileOutput final : public OutputStream {
 }  // namespace
 
 Result<std::string> read_whole_file(const std::string& path, std::uint64_t max_bytes) {
-  FileDescriptor fd(open_retrying(path.c_str(), O_RDONLY));
+  // Opened and read without blocking, so that the one wait is the poll that a stop ends: a FIFO
+  // would block the open until a writer comes, a pipe or a terminal each read until bytes come.
+  FileDescriptor fd(open_retrying(path.c_str(), O_RDONLY | O_NONBLOCK));
   if (fd.get() < 0) return os_failure();
   std::string bytes;
   constexpr std::size_t STEP = 1 << 16;
   for (;;) {
+    auto woken = wait_unless_stopped(fd.get(), POLLIN, -1);
+    if (!woken) return std::move(woken).take_failure();
+    if (woken.value() == Woken::stopped) return stopped_failure();
     const std::size_t before = bytes.size();
     bytes.resize(before + STEP);
     const ssize_t got = ::read(fd.get(), bytes.data() + before, STEP);
     if (got < 0) {
-      if (errno == EINTR) {
-        bytes.resize(before);
-        continue;
-      }
-      return os_failure();
+      const int error = errno;
+      bytes.resize(before);
+      if (error == EINTR || error == EAGAIN) continue;
+      return Failure{platform::platform_error_text(error)};
     }
     bytes.resize(before + static_cast<std::size_t>(got));
     if (got == 0) return bytes;
@@ -66,9 +81,22 @@ Result<std::string> read_whole_file(const std::string& path, std::uint64_t max_b
 }
 
 Result<std::unique_ptr<OutputStream>> create_output(const std::string& path) {
-  const int fd = open_retrying(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND);
-  if (fd < 0) return os_failure();
-  return std::unique_ptr<OutputStream>(std::make_unique<FileOutput>(fd));
+  for (;;) {
+    // Not blocking: a FIFO without a reader refuses at once instead of holding the open.
+    const int fd =
+        open_retrying(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_NONBLOCK);
+    if (fd >= 0) {
+      // Writes block as they always did: a reader that lags must not cost an entry.
+      ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+      return std::unique_ptr<OutputStream>(std::make_unique<FileOutput>(fd));
+    }
+    const int error = errno;
+    // A FIFO is written once its reader comes, as a blocking open would wait for it.
+    if (error != ENXIO || !is_fifo(path)) return Failure{platform::platform_error_text(error)};
+    auto woken = wait_unless_stopped(-1, 0, READER_RETRY_MS);
+    if (!woken) return std::move(woken).take_failure();
+    if (woken.value() == Woken::stopped) return stopped_failure();
+  }
 }
 
 bool same_file(const std::string& a, const std::string& b) {

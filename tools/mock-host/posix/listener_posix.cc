@@ -15,6 +15,7 @@
 #include "listener.h"
 #include "platform/platform.h"
 #include "posix/file_descriptor.h"
+#include "posix/stop_wait.h"
 
 namespace vtm::mock {
 namespace {
@@ -30,8 +31,9 @@ Result<bool> wait_ready(int fd, short events, int timeout_ms) {
   }
 }
 
-// A stop signal only raises a flag and wakes the accepting thread through a pipe, so the host
-// can finish what it serves and write its files. A second one, for a host that does not
+// A stop signal only raises a flag and wakes, through a pipe, whoever waits in
+// wait_unless_stopped (the accepting thread, or the start-up reading a pipe), so the host can
+// finish what it serves and write its files. A second one, for a host that does not
 // stop, ends it at once, still removing its own socket. A signal handler may only touch
 // static storage, hence the fixed buffers.
 volatile sig_atomic_t g_stop_signal = 0;
@@ -121,12 +123,10 @@ class UnixListener final : public Listener {
   int fd() const { return fd_.get(); }
 
   Result<std::unique_ptr<Connection>> accept(int timeout_ms) override {
-    pollfd entries[2] = {{fd_.get(), POLLIN, 0}, {g_stop_pipe[0], POLLIN, 0}};
     for (;;) {
-      const int ready = ::poll(entries, g_stop_pipe[0] >= 0 ? 2 : 1, timeout_ms);
-      if (ready < 0 && errno == EINTR) continue;
-      if (ready < 0) return Failure{platform::platform_error_text(errno)};
-      if (ready == 0 || entries[1].revents != 0) return std::unique_ptr<Connection>();
+      auto woken = wait_unless_stopped(fd_.get(), POLLIN, timeout_ms);
+      if (!woken) return std::move(woken).take_failure();
+      if (woken.value() != Woken::ready) return std::unique_ptr<Connection>();
       const int fd = ::accept4(fd_.get(), nullptr, nullptr, SOCK_CLOEXEC);
       if (fd >= 0)
         return std::unique_ptr<Connection>(std::make_unique<UnixConnection>(FileDescriptor(fd)));
@@ -166,6 +166,21 @@ Result<sockaddr_un> socket_address(const std::string& path) {
 }
 
 }  // namespace
+
+Result<Woken> wait_unless_stopped(int fd, short events, int timeout_ms) {
+  // poll passes over a negative descriptor: fd's, to wait for the stop alone, and the pipe's
+  // when it could not be made, which leaves the wait to its time limit.
+  pollfd entries[2] = {{fd, events, 0}, {g_stop_pipe[0], POLLIN, 0}};
+  for (;;) {
+    const int ready = ::poll(entries, 2, timeout_ms);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0) return Failure{platform::platform_error_text(errno)};
+    if (entries[1].revents != 0) return Woken::stopped;
+    return ready == 0 ? Woken::timed_out : Woken::ready;
+  }
+}
+
+Failure stopped_failure() { return Failure{"stopped by " + stop_requested().value_or("a signal")}; }
 
 Result<std::unique_ptr<Listener>> listen(const std::string& path, std::uint64_t, bool& in_use) {
   in_use = false;
@@ -226,8 +241,8 @@ void prepare_process() {
   struct sigaction action {};
   action.sa_handler = request_stop;
   sigemptyset(&action.sa_mask);
-  // Restarted calls keep the serving threads' reads and writes going; the accepting thread
-  // wakes through the pipe.
+  // Restarted calls keep the serving threads' reads and writes going; every wait that a stop
+  // must end polls the pipe.
   action.sa_flags = SA_RESTART;
   for (int signal_number : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal_number, &action, nullptr);
 }
