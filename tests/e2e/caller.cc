@@ -5,6 +5,9 @@
 //   e2e_caller PATH trickle MS    send a request one byte at a time, MS ms apart
 //   e2e_caller PATH hold N        N connections at once, each sends a request and reads its
 //                                 answer frame, and none closes before all were answered
+//   e2e_caller PATH silent MS     listens at PATH and takes one connection, within MS ms, that
+//                                 it sends nothing; says when it listens, when the peer came
+//                                 and when it went
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -42,8 +45,31 @@ std::string hex(const std::string& bytes) {
 
 void pause_ms(long ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+void say(const char* line) {
+  std::puts(line);
+  std::fflush(stdout);
+}
+
 int run(const std::string& path, const std::string& mode, long number) {
   const std::string request = request_frame();
+  if (mode == "silent") {
+    bool in_use = false;
+    auto listener = listen(path, 1, in_use);
+    if (!listener) return 1;
+    say("listening");
+    auto accepted = listener.value()->accept(static_cast<int>(number));
+    if (!accepted || !accepted.value()) return 1;
+    say("connected");
+    char byte = 0;
+    std::size_t got = 0;
+    for (;;) {
+      auto read = accepted.value()->read_some(&byte, 1, static_cast<int>(number));
+      if (!read || read.value() == 0) break;
+      ++got;
+    }
+    std::printf("gone after %zu bytes\n", got);
+    return 0;
+  }
   if (mode == "hold") {
     std::vector<std::unique_ptr<Connection>> open;
     int answered = 0;
@@ -95,7 +121,7 @@ int run(const std::string& path, const std::string& mode, long number) {
 
 int main(int argc, char** argv) {
   if (argc != 4) {
-    std::fputs("usage: e2e_caller PATH call|stall|trickle|hold NUMBER\n", stderr);
+    std::fputs("usage: e2e_caller PATH call|stall|trickle|hold|silent NUMBER\n", stderr);
     return 2;
   }
   prepare_process();

@@ -231,4 +231,31 @@ if [ "$WINDOWS" = 0 ]; then
   fi
 fi
 
+if [ "$WINDOWS" = 1 ]; then
+  # A pipe whose server sends nothing holds the host in its start-up until Ctrl+C. Wine turns a
+  # SIGINT into Ctrl+C; the runner, a background job, ignores SIGINT as a script's background
+  # jobs do, so the signal goes to the runner's child, Wine's process of the host. It goes once
+  # the server has the host's connection.
+  begin "Ctrl+C while --scenario waits on a pipe that sends nothing ends the host"
+  silent=$(endpoint_for silent)
+  run_prog "$CALLER" "$silent" silent 600000 >"$WORK/silent.out" 2>&1 &
+  server=$!
+  HOST_PID=$server
+  if await_count 1 grep -sc '^listening$' "$WORK/silent.out"; then
+    echo kept >"$WORK/kept.jsonl"
+    ENDPOINT=$(endpoint_for waiting)
+    (exec "$RUNNER" "$HOST" --listen "$ENDPOINT" --scenario "$silent" --journal "$WORK/kept.jsonl") \
+      >"$WORK/waiting.host.out" 2>"$WORK/waiting.host.err" &
+    HOST_PID=$!
+    await_count 1 grep -sc '^connected$' "$WORK/silent.out" && kill -INT "$(pgrep -P "$HOST_PID")"
+    stop_host
+    expect_host 0 "stopped by Ctrl+C"$'\n' waiting
+    [ -s "$WORK/waiting.host.out" ] && fail "stdout: $(cat "$WORK/waiting.host.out")"
+    [ "$(cat "$WORK/kept.jsonl")" = kept ] || fail "journal: $(cat "$WORK/kept.jsonl")"
+  fi
+  wait "$server"
+  [ "$(cat "$WORK/silent.out")" = $'listening\nconnected\ngone after 0 bytes' ] || fail "server: $(cat "$WORK/silent.out")"
+  end
+fi
+
 summary

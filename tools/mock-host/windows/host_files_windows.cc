@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <optional>
+#include <tuple>
 #include <utility>
 
 #include "host_files.h"
 #include "platform/platform.h"
 #include "platform/portable/utf16.h"
 #include "windows/handle.h"
+#include "windows/overlapped.h"
+#include "windows/stop_wait.h"
 
 namespace vtm::mock {
 namespace {
@@ -71,26 +74,53 @@ class FileOutput final : public OutputStream {
   Handle file_;
 };
 
+// One read at offset (which a pipe or a device passes over): {bytes, error}, the end of a file
+// or of a pipe whose writer closed being 0 bytes. Overlapped, so that a stop ends a wait for
+// bytes that never come; a console opens synchronously whatever the flags say, and a stop
+// cancels its read (StopCancelsReads).
+std::pair<DWORD, DWORD> read_at(HANDLE file, char* data, DWORD size, std::uint64_t offset) {
+  Overlapped overlapped;
+  if (!overlapped.valid()) return {0, GetLastError()};
+  overlapped.get()->Offset = static_cast<DWORD>(offset);
+  overlapped.get()->OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD got = 0;
+  DWORD error = ERROR_SUCCESS;
+  if (!ReadFile(file, data, size, &got, overlapped.get())) {
+    error = GetLastError();
+    if (error == ERROR_IO_PENDING)
+      std::tie(got, error) = overlapped.finish(file, INFINITE, stop_event());
+  }
+  if (error == ERROR_HANDLE_EOF || error == ERROR_BROKEN_PIPE) return {0, ERROR_SUCCESS};
+  return {got, error};
+}
+
+// Whether the stop came, or comes within wait_ms: Windows' console aborts its read on Ctrl+C
+// by itself, before the handler, in a thread of its own, has raised the stop.
+bool stopped(DWORD wait_ms) {
+  return stop_event() != nullptr && WaitForSingleObject(stop_event(), wait_ms) == WAIT_OBJECT_0;
+}
+
 }  // namespace
 
 Result<std::string> read_whole_file(const std::string& path, std::uint64_t max_bytes) {
   const std::optional<std::wstring> name = wide_path(path);
   if (!name) return bad_name();
   Handle file(CreateFileW(name->c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                          OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
   if (!file.valid()) return os_failure();
+  const StopCancelsReads cancellable;
   std::string bytes;
   constexpr DWORD STEP = 1 << 16;
   for (;;) {
+    if (stopped(0)) return stopped_failure();
     const std::size_t before = bytes.size();
     bytes.resize(before + STEP);
-    DWORD got = 0;
-    if (!ReadFile(file.get(), bytes.data() + before, STEP, &got, nullptr)) {
-      if (GetLastError() == ERROR_BROKEN_PIPE)
-        got = 0;
-      else
-        return os_failure();
+    const auto [got, error] = read_at(file.get(), bytes.data() + before, STEP, before);
+    if (error == ERROR_CANCELLED || (error == ERROR_OPERATION_ABORTED && stopped(1000))) {
+      return stopped_failure();
     }
+    if (error != ERROR_SUCCESS)
+      return Failure{platform::platform_error_text(static_cast<int>(error))};
     bytes.resize(before + got);
     if (got == 0) return bytes;
     if (bytes.size() > max_bytes) {

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -15,6 +16,8 @@
 #include "platform/platform.h"
 #include "platform/portable/utf16.h"
 #include "windows/handle.h"
+#include "windows/overlapped.h"
+#include "windows/stop_wait.h"
 
 namespace vtm::mock {
 namespace {
@@ -28,9 +31,28 @@ constexpr std::size_t MAX_IO_BYTES = 1 << 20;
 constexpr const char* IN_USE = "another host is listening there";
 
 // A console stop (Ctrl+C, Ctrl+Break, closing the window) raises this event and names itself;
-// the accepting thread wakes on the event, and the host stops as its count would.
+// the accepting thread, or the start-up reading a pipe, wakes on the event, and the host stops
+// as its count would.
 HANDLE g_stop_event = nullptr;
 std::atomic<const char*> g_stop_name{nullptr};
+// The thread whose synchronous reads a stop cancels (see StopCancelsReads), under its lock.
+std::mutex g_reader_mutex;
+HANDLE g_reader = nullptr;
+
+// A cancel reaches only a read under way: one the reader is about to begin would wait on. So
+// it is tried again until it lands or the reader is done, which the raised stop makes soon.
+void cancel_reads() {
+  for (;;) {
+    {
+      std::lock_guard lock(g_reader_mutex);
+      if (g_reader == nullptr || CancelSynchronousIo(g_reader) ||
+          GetLastError() != ERROR_NOT_FOUND) {
+        return;
+      }
+    }
+    Sleep(1);
+  }
+}
 
 BOOL WINAPI request_stop(DWORD event) {
   switch (event) {
@@ -47,6 +69,7 @@ BOOL WINAPI request_stop(DWORD event) {
       return FALSE;
   }
   if (g_stop_event != nullptr) SetEvent(g_stop_event);
+  cancel_reads();
   return TRUE;
 }
 
@@ -54,34 +77,6 @@ BOOL WINAPI request_stop(DWORD event) {
 std::string platform_error_text(DWORD code) {
   return platform::platform_error_text(static_cast<int>(code));
 }
-
-// One overlapped operation with its own event.
-class Overlapped {
- public:
-  Overlapped() : event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
-    overlapped_.hEvent = event_.get();
-  }
-  OVERLAPPED* get() { return &overlapped_; }
-  bool valid() const { return event_.valid(); }
-
-  // After the call reported ERROR_IO_PENDING: the final byte count, or the error code; a
-  // time-out cancels the operation and reports WAIT_TIMEOUT unless it completed meanwhile.
-  std::pair<DWORD, DWORD> finish(HANDLE file, int timeout_ms) {
-    DWORD bytes = 0;
-    if (WaitForSingleObject(event_.get(), static_cast<DWORD>(timeout_ms)) == WAIT_TIMEOUT) {
-      CancelIoEx(file, &overlapped_);
-      if (GetOverlappedResult(file, &overlapped_, &bytes, TRUE)) return {bytes, ERROR_SUCCESS};
-      const DWORD error = GetLastError();
-      return {0, error == ERROR_OPERATION_ABORTED ? WAIT_TIMEOUT : error};
-    }
-    if (GetOverlappedResult(file, &overlapped_, &bytes, TRUE)) return {bytes, ERROR_SUCCESS};
-    return {0, GetLastError()};
-  }
-
- private:
-  Handle event_;
-  OVERLAPPED overlapped_{};
-};
 
 // Reads or writes once; {bytes, error}.
 std::pair<DWORD, DWORD> transfer(HANDLE pipe, bool write, void* data, std::size_t size,
@@ -96,7 +91,7 @@ std::pair<DWORD, DWORD> transfer(HANDLE pipe, bool write, void* data, std::size_
     const DWORD error = GetLastError();
     if (error != ERROR_IO_PENDING) return {0, error};
   }
-  return overlapped.finish(pipe, timeout_ms);
+  return overlapped.finish(pipe, static_cast<DWORD>(timeout_ms));
 }
 
 // Runs in a helper thread: the flush has no time-out of its own.
@@ -261,6 +256,26 @@ class PipeListener final : public Listener {
 };
 
 }  // namespace
+
+HANDLE stop_event() { return g_stop_event; }
+
+StopCancelsReads::StopCancelsReads() {
+  // A real handle: GetCurrentThread's stands for whichever thread uses it.
+  DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &thread_,
+                  THREAD_TERMINATE, FALSE, 0);
+  std::lock_guard lock(g_reader_mutex);
+  g_reader = thread_;
+}
+
+StopCancelsReads::~StopCancelsReads() {
+  {
+    std::lock_guard lock(g_reader_mutex);
+    g_reader = nullptr;
+  }
+  if (thread_ != nullptr) CloseHandle(thread_);
+}
+
+Failure stopped_failure() { return Failure{"stopped by " + stop_requested().value_or("a stop")}; }
 
 Result<std::unique_ptr<Listener>> listen(const std::string& path, std::uint64_t connections,
                                          bool& in_use) {
