@@ -183,7 +183,7 @@ std::string build_usage_text() {
       "stub matches and relays the rest (spy mode). Connections are served side by side.\n"
       "A connection slower than --timeout-ms is closed and its problem journaled; one that\n"
       "sends nothing is not counted. SIGINT, SIGTERM and SIGHUP stop the host as its count\n"
-      "would.\n"
+      "would, and end a wait on a file at start-up (a pipe without a writer) with status 0.\n"
       "Prints \"listening on PATH\" once ready. Exit status: 0 when done or idle, 1 when the\n"
       "endpoint or a file it writes fails, 2 on bad usage, a bad or unreadable file, files\n"
       "that would overwrite each other or an endpoint another host serves, 3 when --strict\n"
