@@ -79,6 +79,22 @@ int decimal_length(std::uint64_t v) {
   return guess + (v >= POW10_U64[guess] ? 1 : 0);
 }
 
+// Appends to the significand the leading digits of the n digits from q that fit, as the recipe
+// takes them one at a time while significand x 10 + digit fits in 64 bits; returns how many. Any
+// digits that keep the significand within QUICK_DIGITS_MAX digits surely fit and go eight at a
+// time; then one more may still fit, and none after it.
+std::size_t take_fitting(std::uint64_t& significand, const char* q, std::size_t n,
+                         const char* end) {
+  const std::size_t held = significand == 0 ? 0 : decimal_length(significand);
+  std::size_t taken = std::min(n, QUICK_DIGITS_MAX - std::min(held, QUICK_DIGITS_MAX));
+  significand = significand * POW10_U64[taken] + digits_value(q, taken, end);
+  if (taken < n && fits_one_more(significand, static_cast<std::uint64_t>(q[taken] - '0'))) {
+    significand = significand * 10 + static_cast<std::uint64_t>(q[taken] - '0');
+    ++taken;
+  }
+  return taken;
+}
+
 // p is at ".", "e" or "E" after the integer part, or just past an integer part that overflowed.
 NumberScan scan_float(const char* p, const char* end, bool negative, std::uint64_t significand,
                       std::int64_t exponent) {
@@ -90,25 +106,15 @@ NumberScan scan_float(const char* p, const char* end, bool negative, std::uint64
       return failed(NumberScan::Error::InvalidNumber, p + 1);
     }
     // Fraction digits are taken while they fit, each lowering the exponent; the rest are
-    // dropped without changing it. Zeros before the first significant digit always fit, and so
-    // does any digit while the significand has fewer than QUICK_DIGITS_MAX digits: those go
-    // eight at a time, then one more digit may still fit.
+    // dropped without changing it. Zeros before the first significant digit always fit.
+    const char* const digits = p;
     const char* q = p;
     p += count;
     if (significand == 0) {
       while (q < p && *q == '0') ++q;
-      exponent -= q - (p - count);
     }
-    const std::size_t held = significand == 0 ? 0 : decimal_length(significand);
-    const std::size_t take = std::min(static_cast<std::size_t>(p - q),
-                                      QUICK_DIGITS_MAX - std::min(held, QUICK_DIGITS_MAX));
-    significand = significand * POW10_U64[take] + digits_value(q, take, end);
-    exponent -= static_cast<std::int64_t>(take);
-    q += take;
-    if (q < p && fits_one_more(significand, static_cast<std::uint64_t>(*q - '0'))) {
-      significand = significand * 10 + static_cast<std::uint64_t>(*q - '0');
-      --exponent;
-    }
+    q += take_fitting(significand, q, static_cast<std::size_t>(p - q), end);
+    exponent -= q - digits;
   }
   exponent = std::clamp(exponent, I32_MIN, I32_MAX);
   if (p < end && (*p == 'e' || *p == 'E')) {
@@ -285,15 +291,10 @@ NumberScan scan_number_exactly(const char* p, const char* end) {
     ++p;
     if (p < end && is_digit(*p)) return failed(NumberScan::Error::InvalidNumber, p + 1);
   } else {
-    // Any QUICK_DIGITS_MAX digits fit, and one more may. The first integer digit that does not
-    // fit and all later ones are dropped, each raising the exponent.
+    // The first integer digit that does not fit and all later ones are dropped, each raising
+    // the exponent.
     const std::size_t count = digit_run(p, end);
-    std::size_t taken = std::min(count, QUICK_DIGITS_MAX);
-    significand = digits_value(p, taken, end);
-    if (count > taken && fits_one_more(significand, static_cast<std::uint64_t>(p[taken] - '0'))) {
-      significand = significand * 10 + static_cast<std::uint64_t>(p[taken] - '0');
-      ++taken;
-    }
+    const std::size_t taken = take_fitting(significand, p, count, end);
     p += count;
     if (taken < count) [[unlikely]] {
       return scan_float(p, end, negative, significand, static_cast<std::int64_t>(count - taken));
